@@ -1,0 +1,42 @@
+#include "app/RunModes.h"
+
+#include <shlobj.h>
+#include <string.h>
+#include <wchar.h>
+
+const wchar_t kUsageText[] =
+    L"Memotack installer\n\nTo have the installer run silently with the defaults, use:\n\n"
+    L"memotack_setup.exe -silent\n\nTo just extract the Memotack program files to the current directory, "
+    L"use:\n\nmemotack_setup.exe -extract";
+
+RunMode ChooseRunMode(LPCWSTR commandLine) {
+    if (!commandLine) return RunMode::Interactive;
+    if (wcsstr(commandLine, L"-silent")) return RunMode::Silent;
+    if (wcsstr(commandLine, L"-extract")) return RunMode::ExtractOnly;
+    if (wcsstr(commandLine, L"-?") || wcsstr(commandLine, L"/?")) return RunMode::Usage;
+    return RunMode::Interactive;
+}
+
+bool QuerySystemVersion(OSVERSIONINFOEXW& info, GetVersionFunction getVersion) {
+    memset(&info, 0, sizeof info);
+    info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXW);
+    if (getVersion(reinterpret_cast<LPOSVERSIONINFOW>(&info))) return true;
+    info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOW);
+    return getVersion(reinterpret_cast<LPOSVERSIONINFOW>(&info)) != FALSE;
+}
+
+VersionFlags ComputeVersionFlags(bool versionKnown, const OSVERSIONINFOEXW& info) {
+    VersionFlags flags = {false, false};
+    if (!versionKnown || info.dwPlatformId != VER_PLATFORM_WIN32_NT) return flags;
+    flags.shellFolders = info.dwMajorVersion >= 5;
+    flags.startMenuItems = info.dwMajorVersion == 6 && info.dwMinorVersion == 2;
+    return flags;
+}
+
+CString DefaultInstallPath(bool shellFolders, SpecialFolderFunction getFolder) {
+    if (shellFolders) {
+        wchar_t folder[MAX_PATH] = {};
+        if (getFolder(nullptr, folder, CSIDL_PROGRAM_FILES, FALSE)) return CString(folder) + L"\\Memotack";
+    }
+    return CString(L"C:\\Program Files\\Memotack");
+}

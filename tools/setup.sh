@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building and testing Memotack Setup needs.
+# Run as root on Debian 12. Idempotent: when everything is present it only checks and returns.
+set -euo pipefail
+
+packages=(
+    cmake make g++-mingw-w64-i686 libz-mingw-w64-dev googletest
+    wine wine32:i386 wine64 xvfb xauth x11-utils xdotool imagemagick
+    fp-utils unzip zip p7zip-full python3 liblnk-utils libchm-bin nsis dpkg-dev
+)
+
+need_update=0
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+    need_update=1
+fi
+
+# minizip comes from the zlib source package, so apt needs a deb-src entry for this suite.
+src_list=/etc/apt/sources.list.d/memotack-deb-src.sources
+if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
+    # Only the main archive's entry: the security mirror reachable here serves no sources.
+    if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+        awk 'BEGIN { RS = ""; ORS = "\n\n" } !/security/ { sub(/Types: deb/, "Types: deb-src"); print; exit }' \
+            /etc/apt/sources.list.d/debian.sources >"$src_list"
+    else
+        grep '^deb ' /etc/apt/sources.list | grep -v security | sed 's/^deb /deb-src /' \
+            >/etc/apt/sources.list.d/memotack-deb-src.list
+    fi
+    need_update=1
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${db:Status-Abbrev}' "$p" 2>/dev/null || true)
+    [[ "$status" == ii* ]] || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ] || [ $need_update -eq 1 ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -q
+fi
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "setup: installing ${missing[*]}"
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+echo "setup: all packages present"

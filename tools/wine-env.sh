@@ -1,0 +1,36 @@
+# Sourced by the project's scripts: the Wine settings of a private prefix and how to start it.
+# Callers set WINEPREFIX to a folder of the build tree; the user's own ~/.wine is never used.
+
+export WINEDEBUG=-all
+# No Mono or Gecko download prompts; no menu entries written into the real home folder.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export WINEARCH="${WINEARCH:-win64}"
+
+# Makes sure the prefix exists and one persistent wineserver with its helper processes runs for
+# it, all with their output on /dev/null. Wine's helpers inherit the standard handles of the
+# process that started them and keep them open; started here, they hold nothing a caller waits on.
+# Serialised with flock, so parallel callers share one prefix and one server.
+memotack_wine_start() {
+    : "${WINEPREFIX:?WINEPREFIX must be set}"
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    (
+        flock 9
+        # wineserver -p exits 0 when it started a server and non-zero when one already runs.
+        if wineserver -p 9>&- >/dev/null 2>&1 </dev/null; then
+            if [ ! -f "$WINEPREFIX/.memotack-ready" ]; then
+                wine wineboot -i 9>&- >/dev/null 2>&1 </dev/null
+                # Without a window manager (Xvfb) every hide and close waits for one; let Wine
+                # manage its own windows instead.
+                wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f 9>&- >/dev/null 2>&1 </dev/null
+                wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f 9>&- >/dev/null 2>&1 </dev/null
+                touch "$WINEPREFIX/.memotack-ready"
+            else
+                wine wineboot 9>&- >/dev/null 2>&1 </dev/null
+            fi
+        fi
+    ) 9>"$WINEPREFIX.lock"
+}
+
+memotack_wine_stop() {
+    [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1 || true
+}

@@ -1,0 +1,26 @@
+#include "res/resource.h"
+#include "ui/InstallerDlg.h"
+
+// Button 1000: on the options page it installs, afterwards (as "&Finish") it closes the dialog.
+void CInstallerDlg::OnInstall() {
+    if (m_bInstalled) {
+        OnCancel();
+        return;
+    }
+    UpdateData(TRUE);
+    bool allUsers = SendDlgItemMessage(IDC_FOR_EVERYONE, BM_GETCHECK) == BST_CHECKED;
+
+    static const int kOptionControls[] = {IDC_OPTIONS_FRAME, IDC_AFTER_INSTALL_FRAME, IDC_INSTALL_PATH_LABEL,
+                                          IDC_BROWSE,        IDC_SHOW_HELP,           IDC_RUN_AFTER,
+                                          IDC_FOR_EVERYONE,  IDC_FOR_JUST_ME,         IDC_INSTALL_PATH};
+    for (int id : kOptionControls) GetDlgItem(id).ShowWindow(SW_HIDE);
+    m_progressList.MoveWindow(60, 49, 457, 250, TRUE);
+    m_progressList.ShowWindow(SW_SHOW);
+
+    DoInstall(allUsers);
+    DeleteOldUninstallKeys();
+
+    m_bInstalled = true;
+    GetDlgItem(IDC_INSTALL_BUTTON).SetWindowText(L"&Finish");
+    GetDlgItem(IDC_CANCEL_BUTTON).ShowWindow(SW_HIDE);
+}

@@ -1,0 +1,87 @@
+#pragma once
+// The installer's one window and the shared state of the whole program: the install options, the
+// flags worked out at start-up, the page state, the last error text and the progress list.
+// Its members are implemented by concern: start-up and run modes in app/, the dialog, progress
+// list, painting and Install/Finish in ui/, the install steps in install/, the payload in payload/.
+#include "framework/CBitmap.h"
+#include "framework/CDialog.h"
+#include "framework/CImageList.h"
+#include "framework/CListCtrl.h"
+#include "framework/CString.h"
+
+// The status of a progress row, which is also the index of its icon in the status images.
+enum StepStatus {
+    StepRunning = 2,  // hourglass: every new row
+    StepFailed = 3,   // red disc with a white cross
+    StepDone = 4,     // green tick
+};
+
+class CInstallerDlg : public CDialog {
+public:
+    explicit CInstallerDlg(CWnd* parent = nullptr);
+    ~CInstallerDlg() override;
+
+    // Start-up (app/StartUp.cpp): the common initialisation, then the run mode's own work.
+    BOOL OnInitDialog() override;
+    void SetUpOptionsPage();
+    void SetUpPathAutoComplete();
+    // The runs without a dialog (app/SilentRuns.cpp); both end the dialog before it is shown.
+    void RunSilentInstall();
+    void RunExtractOnly();
+
+    // Progress list (ui/ProgressList.cpp). The row operations do nothing while m_bSilent is set.
+    void SetUpProgressList();
+    int AddStepRow(int row, const CString& label);
+    void SetStepStatus(int row, int status);
+    void SetStepError(int row, const CString& text);
+
+    // Install sequence (install/InstallSequence.cpp). Always returns true: failures show in rows.
+    bool DoInstall(bool allUsers);
+    // Creates every missing folder along path; on failure leaves the system's message in m_strError.
+    bool CreateDirectoryTree(const CString& path);
+
+    // Steps plugged into the sequence. Each adds its own row at the given index and appends the
+    // lines that undo it to the uninstaller script.
+    void CreateStartMenuItems(int row, bool allUsers, CString& script);    // install/Shortcuts.cpp
+    void CreateStartupShortcut(int row, bool allUsers, CString& script);   // install/Shortcuts.cpp
+    void CreateUninstallEntry(int row, const CString& windowsFolder);      // install/UninstallEntry.cpp
+    void CreateUninstaller(int row, const CString& windowsFolder, CString& script);  // install/UninstallEntry.cpp
+    void LaunchInstalledFile(int row, LPCWSTR label, const CString& path);  // install/AfterInstall.cpp
+    // Writes a shell link; only S_OK means success.
+    HRESULT CreateShortcut(const CString& target, const CString& description, const CString& shortcutPath,
+                           const CString& workingFolder);
+    // install/CloseAndRetire.cpp
+    bool CloseRunningApp();
+    LONG DeleteOldUninstallKeys();
+
+    // Writes the first entry of payload resource resourceId to destination (payload/PayloadExtraction.cpp).
+    // On failure returns false with the message in m_strError.
+    bool ExtractPayload(WORD resourceId, CString destination);
+
+    // Message handlers.
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    void OnBrowse();
+    void OnCancelButton();
+    void OnInstall();
+    void OnDblclkProgressList(NMHDR* header, LRESULT* result);
+
+    CString m_strHeader;
+    bool m_bShellFolders;
+    CBitmap* m_pStatusBitmap;
+    CBitmap* m_pStatusMask;
+    CImageList m_statusImages;
+    CListCtrl m_progressList;
+    bool m_bInstalled;
+    CString m_strError;
+    bool m_bSilent;
+    bool m_bStartMenuItems;
+    CString m_strInstallPath;
+    BOOL m_bShowHelp;
+    BOOL m_bRunAfter;
+    HICON m_hIcon;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    DECLARE_MESSAGE_MAP()
+};
