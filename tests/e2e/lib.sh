@@ -1,0 +1,65 @@
+# Sourced by the end-to-end tests: they run the real memotack_setup.exe under Wine and judge it by
+# what it leaves behind. Arguments of every test script: SETUP_EXE BUILD_DIR.
+set -euo pipefail
+SETUP_EXE="$(readlink -f "$1")"
+BUILD_DIR="$(readlink -f "$2")"
+source "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/../../tools/wine-env.sh"
+
+E2E_FAILURES=0
+
+# fresh_prefix NAME [win32|win64]: a new, empty Wine prefix of its own for this test, started.
+fresh_prefix() {
+    export WINEARCH="${2:-win64}"
+    export WINEPREFIX="$BUILD_DIR/e2e/$1"
+    if [ -d "$WINEPREFIX" ]; then
+        wineserver -k >/dev/null 2>&1 || true
+        rm -rf "$WINEPREFIX"
+    fi
+    memotack_wine_start
+    trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+}
+
+# drive_c PATH-UNDER-C: the Linux path of C:\PATH in the current prefix.
+drive_c() { printf '%s/drive_c/%s' "$WINEPREFIX" "$1"; }
+
+# run_setup ARGS...: runs the installer; its exit code is in SETUP_STATUS.
+run_setup() {
+    set +e
+    wine "$SETUP_EXE" "$@" >/dev/null 2>&1 </dev/null
+    SETUP_STATUS=$?
+    set -e
+}
+
+# reg_value KEY NAME: prints "TYPE DATA" of a registry value, or nothing.
+reg_value() {
+    wine reg query "$1" /v "$2" 2>/dev/null </dev/null | tr -d '\r' |
+        awk -v n="$2" '$1 == n { $1 = ""; sub(/^ +/, ""); print; exit }'
+}
+
+check() {  # check DESCRIPTION COMMAND...
+    local what="$1"
+    shift
+    if "$@"; then
+        echo "ok: $what"
+    else
+        echo "FAILED: $what"
+        E2E_FAILURES=$((E2E_FAILURES + 1))
+    fi
+}
+
+check_eq() {  # check_eq DESCRIPTION EXPECTED ACTUAL
+    if [ "$2" == "$3" ]; then
+        echo "ok: $1"
+    else
+        printf 'FAILED: %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3"
+        E2E_FAILURES=$((E2E_FAILURES + 1))
+    fi
+}
+
+finish() {
+    if [ "$E2E_FAILURES" -ne 0 ]; then
+        echo "$E2E_FAILURES check(s) failed"
+        exit 1
+    fi
+    echo "all checks passed"
+}
