@@ -2,4 +2,3 @@
 
 // Placeholders until the install steps land; each file that implements one removes it here.
 bool CInstallerDlg::DoInstall(bool) { return true; }
-LONG CInstallerDlg::DeleteOldUninstallKeys() { return ERROR_SUCCESS; }
