@@ -4,20 +4,10 @@
 // the steps' rows can be read back without running the dialog.
 #include "framework/Handles.h"
 #include "res/resource.h"
+#include "tests/support/Printing.h"
 #include "ui/InstallerDlg.h"
 
 #include <commctrl.h>
-
-#include <ostream>
-#include <string>
-
-// Lets GoogleTest show the text of a CString that fails a comparison.
-inline void PrintTo(const CString& text, std::ostream* out) {
-    int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text, text.GetLength(), nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(bytes), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text, text.GetLength(), &utf8[0], bytes, nullptr, nullptr);
-    *out << '"' << utf8 << '"';
-}
 
 class StepRowProbe {
 public:
