@@ -4,6 +4,8 @@ READ_ROWS="$BUILD_DIR/tests/e2e/read_rows.exe"
 UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\PelmoMemotack'
 # The 32-bit installer's default folder in a 64-bit prefix.
 INSTALL_PATH='C:\Program Files (x86)\Memotack'
+# Wine names the profile folder after the Unix user.
+WINE_USER=$(id -un)
 
 not() { ! "$@"; }
 

@@ -31,13 +31,13 @@ check_removed() {  # check_removed SHORTCUT...
 
 # --- Just me: silent install, Windows 7 ---
 fresh_prefix uninstall-just-me
-startup='C:\users\'"$USER"'\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\StartUp\Memotack.lnk'
+startup='C:\users\'"$WINE_USER"'\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\StartUp\Memotack.lnk'
 run_setup -silent
 check_eq "silent install exit code" 0 "$SETUP_STATUS"
 check_installed "\"$INSTALL_PATH\\memotack.exe\" -close" "del \"$INSTALL_PATH\\memotack.chm\"" \
     "del \"$INSTALL_PATH\\memotack.exe\"" "del \"$startup\""
 check_shortcut "per-user Startup shortcut" "$startup"
-check "no Start Menu folder on 6.1" test ! -e "$(unix_path 'C:\users\'"$USER"'\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\Memotack')"
+check "no Start Menu folder on 6.1" test ! -e "$(unix_path 'C:\users\'"$WINE_USER"'\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\Memotack')"
 check "no common Startup shortcut" test ! -e "$(unix_path 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\StartUp\Memotack.lnk')"
 
 # A TEMP folder with a space, as a user name with a space gives; the 32-bit cmd.
@@ -69,7 +69,7 @@ check_installed "\"$INSTALL_PATH\\memotack.exe\" -close" "del \"$INSTALL_PATH\\m
     "del \"$startup\""
 check_shortcut "Start Menu shortcut" "$menu_folder\\Memotack.lnk"
 check_shortcut "common Startup shortcut" "$startup"
-check "no per-user Startup shortcut" test ! -e "$(unix_path 'C:\users\'"$USER"'\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\StartUp\Memotack.lnk')"
+check "no per-user Startup shortcut" test ! -e "$(unix_path 'C:\users\'"$WINE_USER"'\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\StartUp\Memotack.lnk')"
 
 # A file of the user's in the install folder keeps it; the 64-bit cmd, as on 64-bit Windows.
 echo "my own notes" >"$(unix_path "$INSTALL_PATH\\my notes.txt")"
