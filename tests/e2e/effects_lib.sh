@@ -27,6 +27,14 @@ start_installer() {
     sleep 0.5
 }
 
+# focus_installer: gives the installer the keyboard focus back (a program it started may have it).
+focus_installer() {
+    local window
+    window=$(xdotool search --onlyvisible --name '^Memotack Installer$' 2>/dev/null | head -n 1)
+    [ -n "$window" ] && xdotool windowfocus "$window" 2>/dev/null
+    sleep 0.3
+}
+
 press() {  # press KEY...: keys to the focused window (the installer has the focus)
     xdotool key "$@"
     sleep 0.3
@@ -48,6 +56,7 @@ wait_install_done() {
 
 # finish_installer: presses Finish and waits for the process to end.
 finish_installer() {
+    focus_installer
     press alt+f
     local deadline=$((SECONDS + 30))
     while kill -0 "$SETUP_PID" 2>/dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.2; done
