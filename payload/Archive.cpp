@@ -453,8 +453,8 @@ ArchiveResult ArchiveClose(ArchiveHandle archive) {
 int WideToAnsi(LPCWSTR text, char* buffer, int bufferBytes) {
     if (!buffer || bufferBytes <= 0) return 0;
     memset(buffer, 0, static_cast<size_t>(bufferBytes));
-    if (!text || bufferBytes < 2) return 0;
-    int written = ::WideCharToMultiByte(CP_ACP, 0, text, -1, buffer, bufferBytes - 1, nullptr, nullptr);
+    if (!text) return 0;
+    int written = ::WideCharToMultiByte(CP_ACP, 0, text, -1, buffer, bufferBytes, nullptr, nullptr);
     if (written == 0) memset(buffer, 0, static_cast<size_t>(bufferBytes));
     return written;
 }
@@ -462,8 +462,8 @@ int WideToAnsi(LPCWSTR text, char* buffer, int bufferBytes) {
 int AnsiToWide(const char* text, wchar_t* buffer, int bufferChars) {
     if (!buffer || bufferChars <= 0) return 0;
     wmemset(buffer, 0, static_cast<size_t>(bufferChars));
-    if (!text || bufferChars < 2) return 0;
-    int written = ::MultiByteToWideChar(CP_ACP, 0, text, -1, buffer, bufferChars - 1);
+    if (!text) return 0;
+    int written = ::MultiByteToWideChar(CP_ACP, 0, text, -1, buffer, bufferChars);
     if (written == 0) wmemset(buffer, 0, static_cast<size_t>(bufferChars));
     return written;
 }

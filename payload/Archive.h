@@ -81,8 +81,8 @@ ArchiveResult ArchiveFindEntry(ArchiveHandle archive,
 ArchiveResult ArchiveExtract(ArchiveHandle archive, int32_t index, void* destination, uint32_t length, ArcIoKind kind);
 ArchiveResult ArchiveClose(ArchiveHandle archive);
 
-// ANSI code page conversions into zero-filled buffers; the last element always stays zero.
-// Both return the number of elements written including the terminator, 0 on failure.
+// ANSI code page conversions into zero-filled buffers, always zero-terminated: a text that does
+// not fit leaves the buffer empty. Both return the elements written with the terminator, or 0.
 int WideToAnsi(LPCWSTR text, char* buffer, int bufferBytes);
 int AnsiToWide(const char* text, wchar_t* buffer, int bufferChars);
 // seconds since 1970-01-01 UTC, taken as signed (dates from 1901 to 2038).
