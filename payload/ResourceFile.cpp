@@ -47,8 +47,9 @@ BOOL CResourceFile::OpenResource(HINSTANCE module, LPCWSTR id, LPCWSTR type) {
     if (!loaded) return FALSE;
     const void* bytes = ::LockResource(loaded);
     if (!bytes) return FALSE;
-    BYTE* buffer = new BYTE[size + kZeroTail]();
+    BYTE* buffer = new BYTE[size + kZeroTail];
     memcpy(buffer, bytes, size);
+    memset(buffer + size, 0, kZeroTail);
     m_pData = buffer;
     m_nSize = static_cast<int>(size);
     m_nPos = 0;
