@@ -3,6 +3,7 @@
 // The installer relies on three things here: the main window's title, that WM_CLOSE ends the
 // program, and the "-close" switch, which asks a running copy to close and waits for it to end.
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <string>
@@ -46,9 +47,9 @@ HFONT CreateMessageFont() {
 }
 
 bool OnCreate(HWND hWnd) {
-    g_app.hEdit = ::CreateWindowExW(
-        0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN, 0, 0, 0,
-        0, hWnd, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    g_app.hEdit = ::CreateWindowExW(0, L"EDIT", L"",
+                                    WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
+                                    0, 0, 0, 0, hWnd, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     if (!g_app.hEdit) return false;
     g_app.hFont = CreateMessageFont();
     if (g_app.hFont) ::SendMessageW(g_app.hEdit, WM_SETFONT, reinterpret_cast<WPARAM>(g_app.hFont), FALSE);
@@ -139,8 +140,8 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int showCommand) {
     windowClass.lpszClassName = kWindowClass;
     if (!::RegisterClassExW(&windowClass)) return 1;
 
-    HWND hWnd = ::CreateWindowExW(0, kWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  480, 360, nullptr, nullptr, hInstance, nullptr);
+    HWND hWnd = ::CreateWindowExW(0, kWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 480,
+                                  360, nullptr, nullptr, hInstance, nullptr);
     if (!hWnd) return 1;
     ::ShowWindow(hWnd, showCommand);
     ::UpdateWindow(hWnd);

@@ -1,6 +1,7 @@
 #include "NotesFile.h"
 
 #include <windows.h>
+
 #include <knownfolders.h>
 #include <shlobj.h>
 
@@ -26,8 +27,8 @@ private:
 
 std::string ToUtf8(const std::wstring& text) {
     if (text.empty()) return {};
-    int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                     nullptr);
+    int size =
+        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string bytes(static_cast<size_t>(size), '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size, nullptr, nullptr);
     return bytes;

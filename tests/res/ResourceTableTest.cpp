@@ -1,5 +1,6 @@
 // Reads the resources of the built memotack_setup.exe back through the Win32 resource API.
 #include <windows.h>
+
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
@@ -103,12 +104,18 @@ TEST_F(SetupResources, TableHoldsEveryResourceWithItsLanguageAndSize) {
     // Named types come before numbered ones, each in ascending order, as the resource directory
     // keeps them; so the main icon group 128 is the first icon group.
     const std::vector<Resource> expected = {
-        {L"BINARY", L"#134", kEnglishUk, exeArchive}, {L"BINARY", L"#135", kEnglishUk, chmArchive},
-        {L"#2", L"#138", kEnglishUk, 6184},           {L"#2", L"#139", kEnglishUk, 304},
-        {L"#3", L"#1", kEnglishUk, 296},              {L"#3", L"#2", kEnglishUk, 744},
-        {L"#3", L"#3", kEnglishUk, 296},              {L"#3", L"#4", kEnglishUk, 2216},
-        {L"#3", L"#5", kEnglishUk, 1128},             {L"#5", L"#102", kEnglishUs, 916},
-        {L"#14", L"#128", kEnglishUk, 34},            {L"#14", L"#133", kEnglishUk, 48},
+        {L"BINARY", L"#134", kEnglishUk, exeArchive},
+        {L"BINARY", L"#135", kEnglishUk, chmArchive},
+        {L"#2", L"#138", kEnglishUk, 6184},
+        {L"#2", L"#139", kEnglishUk, 304},
+        {L"#3", L"#1", kEnglishUk, 296},
+        {L"#3", L"#2", kEnglishUk, 744},
+        {L"#3", L"#3", kEnglishUk, 296},
+        {L"#3", L"#4", kEnglishUk, 2216},
+        {L"#3", L"#5", kEnglishUk, 1128},
+        {L"#5", L"#102", kEnglishUs, 916},
+        {L"#14", L"#128", kEnglishUk, 34},
+        {L"#14", L"#133", kEnglishUk, 48},
         {L"#16", L"#1", kEnglishUs, 828},
     };
     ASSERT_EQ(found.size(), expected.size() + 1);
@@ -377,8 +384,8 @@ TEST_F(SetupResources, VersionInformationHasItsFixedPartAndStrings) {
     EXPECT_EQ(fixed->dwFileDateLS, 0u);
 
     WORD* translation = nullptr;
-    ASSERT_TRUE(::VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
-                                 &length));
+    ASSERT_TRUE(
+        ::VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
     ASSERT_EQ(length, 4u);
     EXPECT_EQ(translation[0], 0x0409);
     EXPECT_EQ(translation[1], 0x04B0);
@@ -398,9 +405,9 @@ TEST_F(SetupResources, VersionInformationHasItsFixedPartAndStrings) {
     // The table's keys in their order, the legal notice between InternalName and OriginalFilename.
     std::vector<BYTE> raw = Data(RT_VERSION, 1, kEnglishUs);
     std::wstring text(reinterpret_cast<const wchar_t*>(raw.data()), raw.size() / 2);
-    const wchar_t* keys[] = {L"040904b0",     L"Comments",       L"CompanyName",      L"FileDescription",
-                             L"FileVersion",  L"InternalName",   L"LegalCopyright",   L"OriginalFilename",
-                             L"ProductName",  L"ProductVersion", L"VarFileInfo",      L"Translation"};
+    const wchar_t* keys[] = {L"040904b0",    L"Comments",       L"CompanyName",    L"FileDescription",
+                             L"FileVersion", L"InternalName",   L"LegalCopyright", L"OriginalFilename",
+                             L"ProductName", L"ProductVersion", L"VarFileInfo",    L"Translation"};
     size_t previous = 0;
     for (const wchar_t* key : keys) {
         size_t at = text.find(key);
