@@ -18,6 +18,7 @@ const wchar_t kWindowClass[] = L"PelmoMemotackNotes";
 const UINT_PTR kAutoSaveTimer = 1;
 const UINT kAutoSaveDelayMs = 2000;
 const DWORD kCloseWaitMs = 5000;
+const UINT kNotesUnreadable = WM_APP + 1;
 
 struct App {
     HWND hEdit = nullptr;
@@ -32,8 +33,8 @@ std::wstring EditText() {
     return text;
 }
 
-// A failed save keeps the notes of the last successful one on disk; there is nobody to tell while
-// the installer or the session end is closing us, so the result only decides whether to retry.
+// A failed save keeps the notes of the last successful one on disk. Nobody is told: the installer
+// or the end of the session may be closing us; while running, the timer tries again.
 bool SaveNow(HWND hWnd) {
     ::KillTimer(hWnd, kAutoSaveTimer);
     return !g_app.notesPath.empty() && memotack::SaveNotes(g_app.notesPath, EditText());
@@ -54,10 +55,16 @@ bool OnCreate(HWND hWnd) {
     g_app.hFont = CreateMessageFont();
     if (g_app.hFont) ::SendMessageW(g_app.hEdit, WM_SETFONT, reinterpret_cast<WPARAM>(g_app.hFont), FALSE);
     ::SendMessageW(g_app.hEdit, EM_SETLIMITTEXT, 0, 0);
+    ::SendMessageW(g_app.hEdit, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(6, 6));
     g_app.notesPath = memotack::NotesPath();
     std::wstring notes;
-    if (!g_app.notesPath.empty() && memotack::LoadNotes(g_app.notesPath, notes))
-        ::SetWindowTextW(g_app.hEdit, notes.c_str());
+    if (g_app.notesPath.empty() || !memotack::LoadNotes(g_app.notesPath, notes)) {
+        // Saving now would replace notes we could not read with an empty page.
+        g_app.notesPath.clear();
+        ::PostMessageW(hWnd, kNotesUnreadable, 0, 0);
+        return true;
+    }
+    ::SetWindowTextW(g_app.hEdit, notes.c_str());
     return true;
 }
 
@@ -75,7 +82,7 @@ LRESULT CALLBACK WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
             if (HIWORD(wParam) == EN_CHANGE) ::SetTimer(hWnd, kAutoSaveTimer, kAutoSaveDelayMs, nullptr);
             return 0;
         case WM_TIMER:
-            if (wParam == kAutoSaveTimer) SaveNow(hWnd);
+            if (wParam == kAutoSaveTimer && !SaveNow(hWnd)) ::SetTimer(hWnd, kAutoSaveTimer, kAutoSaveDelayMs, nullptr);
             return 0;
         case WM_ENDSESSION:
             if (wParam) SaveNow(hWnd);
@@ -83,6 +90,10 @@ LRESULT CALLBACK WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
         case WM_CLOSE:
             SaveNow(hWnd);
             ::DestroyWindow(hWnd);
+            return 0;
+        case kNotesUnreadable:
+            ::MessageBoxW(hWnd, L"Memotack cannot read your saved notes. Changes made now will not be saved.",
+                          L"Memotack", MB_OK | MB_ICONWARNING);
             return 0;
         case WM_DESTROY:
             ::PostQuitMessage(0);

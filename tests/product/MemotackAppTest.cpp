@@ -234,4 +234,24 @@ TEST_F(MemotackApp, TypedNotesAreSavedWhileRunning) {
     ::CloseHandle(hRunning);
 }
 
+TEST_F(MemotackApp, UnreadableNotesAreNeverOverwritten) {
+    WriteAll(m_notes, "precious");
+    HANDLE hLock = ::CreateFileW(m_notes.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(hLock, INVALID_HANDLE_VALUE);
+    HANDLE hRunning = Start(L"");
+    ASSERT_NE(hRunning, nullptr);
+    HWND hMain = WaitForWindow(::GetProcessId(hRunning));
+    ASSERT_NE(hMain, nullptr);
+    HWND hWarning = nullptr;
+    for (int i = 0; i < 250 && !hWarning; ++i, ::Sleep(20)) hWarning = ::FindWindowW(L"#32770", L"Memotack");
+    EXPECT_NE(hWarning, nullptr) << "the user is told that the notes cannot be read";
+    ::CloseHandle(hLock);
+
+    SetEditText(hMain, L"replacement");
+    ::PostMessageW(hMain, WM_CLOSE, 0, 0);
+    EXPECT_EQ(::WaitForSingleObject(hRunning, 5000), WAIT_OBJECT_0);
+    ::CloseHandle(hRunning);
+    EXPECT_EQ(ReadAll(m_notes), "precious");
+}
+
 }  // namespace
