@@ -88,7 +88,11 @@ bool CInstallerDlg::CreateDirectoryTree(const CString& path) {
             }
         }
     }
-    DWORD attributes = ::GetFileAttributesW(work);
+    // Without its trailing separator, so that a file in the folder's place is reported as such;
+    // roots (C:\ and \) keep theirs.
+    CString folder = work;
+    if (work.GetLength() > 1 && work[work.GetLength() - 2] != L':') folder.Truncate(work.GetLength() - 1);
+    DWORD attributes = ::GetFileAttributesW(folder);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         m_strError = GetSystemErrorText(::GetLastError());
         return false;

@@ -1,0 +1,163 @@
+#include "tests/support/DialogHarness.h"
+
+#include "framework/CWinApp.h"
+#include "res/resource.h"
+
+#include <vector>
+
+namespace {
+DialogHarness* g_running = nullptr;
+constexpr UINT_PTR kWatchdogTimer = 0x5EED;
+std::atomic<int> g_shown{0};
+
+LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE) g_shown++;
+    if (code == HCBT_CREATEWND) {
+        auto* create = reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs;
+        if (!(create->style & WS_CHILD) && (create->style & WS_VISIBLE)) g_shown++;
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+LRESULT CALLBACK CallWndProcHook(int code, WPARAM wParam, LPARAM lParam) {
+    auto* message = reinterpret_cast<CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && message->message == WM_SHOWWINDOW && message->wParam &&
+        !(::GetWindowLongW(message->hwnd, GWL_STYLE) & WS_CHILD))
+        g_shown++;
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+}  // namespace
+
+INT_PTR DialogHarness::Run(Body body, LPCWSTR commandLine) {
+    m_body = std::move(body);
+    AfxGetApp()->m_lpCmdLine = commandLine;
+    g_running = this;
+    UINT_PTR timer = ::SetTimer(nullptr, 0, 10, &DialogHarness::OnTimer);
+    INT_PTR result = DoModal();
+    ::KillTimer(nullptr, timer);
+    g_running = nullptr;
+    AfxGetApp()->m_lpCmdLine = L"";
+    return result;
+}
+
+void CALLBACK DialogHarness::OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    DialogHarness* self = g_running;
+    if (!self || !self->m_hWnd) return;
+    if (self->m_body) {
+        Body body = std::move(self->m_body);
+        self->m_body = nullptr;
+        body(*self);
+        // A dialog that body ended leaves the modal loop before this timer fires.
+        ::SetTimer(nullptr, kWatchdogTimer, 300, &DialogHarness::OnTimer);
+        return;
+    }
+    self->m_bEndedByHarness = true;
+    self->EndDialog(IDCANCEL);
+}
+
+std::vector<DialogHarness::Row> DialogHarness::Rows() const {
+    std::vector<Row> rows;
+    CListCtrl list;
+    list.m_hWnd = ::GetDlgItem(m_hWnd, IDC_PROGRESS_LIST);
+    for (int i = 0; i < list.GetItemCount(); ++i)
+        rows.push_back({list.GetItemText(i, 0).GetString(), list.GetItemImage(i), list.GetItemText(i, 1).GetString()});
+    return rows;
+}
+
+std::vector<std::wstring> DialogHarness::Labels() const {
+    std::vector<std::wstring> labels;
+    for (const Row& row : Rows()) labels.push_back(row.label);
+    return labels;
+}
+
+void DialogHarness::Click(int id) {
+    SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(m_hWnd, id)));
+}
+
+MessageBoxWatcher::MessageBoxWatcher() : m_thread(&MessageBoxWatcher::Watch, this) {}
+
+MessageBoxWatcher::~MessageBoxWatcher() { Stop(); }
+
+bool MessageBoxWatcher::Stop() {
+    m_stop = true;
+    if (m_thread.joinable()) m_thread.join();
+    return m_found;
+}
+
+void MessageBoxWatcher::Watch() {
+    const CString caption = AfxGetApp()->m_strAppName;
+    while (!m_stop) {
+        HWND box = ::FindWindowW(L"#32770", caption);
+        if (box && ::IsWindowVisible(box)) {
+            // The message text is the one static control that is not the icon.
+            for (HWND child = ::GetWindow(box, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+                wchar_t className[32] = {};
+                ::GetClassNameW(child, className, 32);
+                if (_wcsicmp(className, L"Static") != 0) continue;
+                if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) continue;
+                int length = ::GetWindowTextLengthW(child);
+                std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+                ::GetWindowTextW(child, &text[0], length + 1);
+                text.resize(static_cast<size_t>(length));
+                m_text = text;
+                break;
+            }
+            m_found = true;
+            ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+            return;
+        }
+        ::Sleep(20);
+    }
+}
+
+ShownWindowRecorder::ShownWindowRecorder() {
+    g_shown = 0;
+    m_cbt = ::SetWindowsHookExW(WH_CBT, &CbtHook, nullptr, ::GetCurrentThreadId());
+    m_callWndProc = ::SetWindowsHookExW(WH_CALLWNDPROC, &CallWndProcHook, nullptr, ::GetCurrentThreadId());
+}
+
+ShownWindowRecorder::~ShownWindowRecorder() {
+    ::UnhookWindowsHookEx(m_cbt);
+    ::UnhookWindowsHookEx(m_callWndProc);
+}
+
+int ShownWindowRecorder::Count() const { return g_shown; }
+
+TempFolder::TempFolder(const wchar_t* name) {
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    m_path.Format(L"%smemotack-test-%s-%lu", temp, name, ::GetCurrentProcessId());
+    RemoveTree(m_path);
+    ::CreateDirectoryW(m_path, nullptr);
+}
+
+TempFolder::~TempFolder() { RemoveTree(m_path); }
+
+void RemoveTree(const CString& path) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW(path + L"\\*", &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            CString name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            CString child = path + L"\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(child);
+            else
+                ::DeleteFileW(child);
+        } while (::FindNextFileW(search, &found));
+        ::FindClose(search);
+    }
+    ::RemoveDirectoryW(path);
+}
+
+bool FileExists(const CString& path) {
+    DWORD attributes = ::GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExists(const CString& path) {
+    DWORD attributes = ::GetFileAttributesW(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
