@@ -22,7 +22,6 @@ memotack_wine_start() {
                 # Without a window manager (Xvfb) every hide and close waits for one; let Wine
                 # manage its own windows instead.
                 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f 9>&- >/dev/null 2>&1 </dev/null
-                wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f 9>&- >/dev/null 2>&1 </dev/null
                 touch "$WINEPREFIX/.memotack-ready"
             else
                 wine wineboot 9>&- >/dev/null 2>&1 </dev/null

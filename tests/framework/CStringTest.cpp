@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/Printing.h"
+
 TEST(CString, BuildsAndComparesText) {
     CString empty;
     EXPECT_TRUE(empty.IsEmpty());

@@ -1,0 +1,200 @@
+// The installer dialog, run modally in-process under Wine and driven from a timer inside its loop.
+#include "ui/InstallerDlg.h"
+
+#include "app/RunModes.h"
+#include "framework/CWinApp.h"
+#include "res/resource.h"
+#include "tests/support/ModalDriver.h"
+#include "ui/Painting.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+namespace {
+class InstallerDialog : public ::testing::Test {
+protected:
+    void SetUp() override { AfxGetApp()->m_lpCmdLine = L""; }
+    void TearDown() override { AfxGetApp()->m_lpCmdLine = L""; }
+
+    static bool IsVisible(HWND dialog, int id) { return ::IsWindowVisible(::GetDlgItem(dialog, id)) != FALSE; }
+    static LRESULT Check(HWND dialog, int id) { return ::SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0); }
+
+    static CString DefaultFolder() {
+        wchar_t programFiles[MAX_PATH] = {};
+        ::SHGetSpecialFolderPathW(nullptr, programFiles, CSIDL_PROGRAM_FILES, FALSE);
+        return CString(programFiles) + L"\\Memotack";
+    }
+
+    // Nothing of an install may exist after a dialog that ended without one.
+    static void ExpectNothingInstalled(const CString& folder) {
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(folder)) << "folder was created";
+        HKEY key;
+        EXPECT_NE(ERROR_SUCCESS,
+                  ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\PelmoMemotack",
+                                  0, KEY_READ, &key))
+            << "uninstall entry was written";
+    }
+};
+}  // namespace
+
+TEST_F(InstallerDialog, OptionsPageShowsTheSpecifiedControlsAndEndsOnCancel) {
+    CInstallerDlg dialog;
+    bool inspected = false;
+    RunDuringModalLoop([&] {
+        HWND w = dialog.m_hWnd;
+        ASSERT_TRUE(::IsWindowVisible(w));
+        EXPECT_EQ(WindowText(w), L"Memotack Installer");
+        EXPECT_EQ(dialog.m_strHeader, L"Memotack 8.0a installation");
+        EXPECT_FALSE(dialog.m_bInstalled);
+
+        EXPECT_EQ(BST_UNCHECKED, Check(w, IDC_FOR_EVERYONE));
+        EXPECT_EQ(BST_CHECKED, Check(w, IDC_FOR_JUST_ME));
+        wchar_t user[MAX_PATH];
+        DWORD size = MAX_PATH;
+        ASSERT_TRUE(::GetUserNameW(user, &size));
+        EXPECT_EQ(DialogItemText(w, IDC_FOR_JUST_ME), CString(L"Install for &Just me (") + user + L")");
+        EXPECT_EQ(DialogItemText(w, IDC_FOR_EVERYONE), L"Install for &Everyone");
+
+        EXPECT_EQ(DialogItemText(w, IDC_INSTALL_PATH), DefaultFolder());
+        EXPECT_EQ(BST_CHECKED, Check(w, IDC_RUN_AFTER));
+        EXPECT_EQ(BST_CHECKED, Check(w, IDC_SHOW_HELP));
+        EXPECT_EQ(DialogItemText(w, IDC_RUN_AFTER), L"Run &Memotack");
+        EXPECT_EQ(DialogItemText(w, IDC_SHOW_HELP), L"Show &help file");
+        EXPECT_EQ(DialogItemText(w, IDC_INSTALL_BUTTON), L"&Install");
+        EXPECT_EQ(DialogItemText(w, IDC_CANCEL_BUTTON), L"Cancel");
+        EXPECT_EQ(DialogItemText(w, IDC_BROWSE), L"Bro&wse...");
+
+        for (int id : {IDC_FOR_EVERYONE, IDC_FOR_JUST_ME, IDC_INSTALL_PATH, IDC_BROWSE, IDC_RUN_AFTER, IDC_SHOW_HELP,
+                       IDC_CANCEL_BUTTON, IDC_INSTALL_BUTTON, IDC_INSTALL_PATH_LABEL, IDC_OPTIONS_FRAME,
+                       IDC_AFTER_INSTALL_FRAME})
+            EXPECT_TRUE(IsVisible(w, id)) << id;
+        EXPECT_FALSE(IsVisible(w, IDC_PROGRESS_LIST));
+
+        // The progress list is set up but empty: eight status images, two columns.
+        HWND list = ::GetDlgItem(w, IDC_PROGRESS_LIST);
+        EXPECT_EQ(list, dialog.m_progressList.m_hWnd);
+        EXPECT_EQ(0, dialog.m_progressList.GetItemCount());
+        auto images = reinterpret_cast<HIMAGELIST>(::SendMessageW(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0));
+        EXPECT_EQ(dialog.m_statusImages.GetSafeHandle(), images);
+        EXPECT_EQ(8, ::ImageList_GetImageCount(images));
+        EXPECT_EQ(200, ::SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0));
+        EXPECT_EQ(245, ::SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0));
+
+        // Which control holds the focus is the dialog manager's choice (Windows: the folder box, the
+        // first tab stop; Wine: the checked radio button), but it is one of ours.
+        EXPECT_EQ(w, ::GetParent(::GetFocus()));
+        EXPECT_EQ(reinterpret_cast<LRESULT>(dialog.m_hIcon), ::SendMessageW(w, WM_GETICON, ICON_BIG, 0));
+        EXPECT_EQ(reinterpret_cast<LRESULT>(dialog.m_hIcon), ::SendMessageW(w, WM_GETICON, ICON_SMALL, 0));
+        EXPECT_EQ(reinterpret_cast<LRESULT>(dialog.m_hIcon), ::SendMessageW(w, WM_QUERYDRAGICON, 0, 0));
+        inspected = true;
+        ::PostMessageW(w, WM_COMMAND, MAKEWPARAM(IDC_CANCEL_BUTTON, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(w, IDC_CANCEL_BUTTON)));
+    });
+    EXPECT_EQ(IDCANCEL, dialog.DoModal());
+    EXPECT_TRUE(inspected);
+    ExpectNothingInstalled(DefaultFolder());
+}
+
+TEST_F(InstallerDialog, EscapeAndTheCloseBoxEndTheOptionsPage) {
+    {
+        CInstallerDlg dialog;
+        RunDuringModalLoop([&] { ::PostMessageW(::GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0); });
+        EXPECT_EQ(IDCANCEL, dialog.DoModal());
+    }
+    {
+        CInstallerDlg dialog;
+        RunDuringModalLoop([&] { ::PostMessageW(dialog.m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0); });
+        EXPECT_EQ(IDCANCEL, dialog.DoModal());
+    }
+    ExpectNothingInstalled(DefaultFolder());
+}
+
+TEST_F(InstallerDialog, DataExchangeRoundTrip) {
+    CInstallerDlg dialog;
+    RunDuringModalLoop([&] {
+        HWND w = dialog.m_hWnd;
+        dialog.m_strInstallPath = L"D:\\Some Folder\\Memotack";
+        dialog.m_bRunAfter = FALSE;
+        dialog.m_bShowHelp = TRUE;
+        dialog.UpdateData(FALSE);
+        EXPECT_EQ(DialogItemText(w, IDC_INSTALL_PATH), L"D:\\Some Folder\\Memotack");
+        EXPECT_EQ(BST_UNCHECKED, Check(w, IDC_RUN_AFTER));
+        EXPECT_EQ(BST_CHECKED, Check(w, IDC_SHOW_HELP));
+
+        ::SetDlgItemTextW(w, IDC_INSTALL_PATH, L"  E:\\typed\\ as is ");
+        ::CheckDlgButton(w, IDC_RUN_AFTER, BST_CHECKED);
+        ::CheckDlgButton(w, IDC_SHOW_HELP, BST_UNCHECKED);
+        dialog.UpdateData(TRUE);
+        EXPECT_EQ(dialog.m_strInstallPath, L"  E:\\typed\\ as is ");
+        EXPECT_EQ(BST_CHECKED, dialog.m_bRunAfter);
+        EXPECT_EQ(BST_UNCHECKED, dialog.m_bShowHelp);
+        dialog.OnCancelButton();
+    });
+    EXPECT_EQ(IDCANCEL, dialog.DoModal());
+}
+
+TEST_F(InstallerDialog, HeaderBandIsPaintedNavy) {
+    CInstallerDlg dialog;
+    COLORREF band = CLR_INVALID;
+    RunDuringModalLoop([&] {
+        HWND w = dialog.m_hWnd;
+        ::UpdateWindow(w);
+        RECT window;
+        ::GetWindowRect(w, &window);
+        ::MapWindowPoints(nullptr, w, reinterpret_cast<POINT*>(&window), 2);
+        RECT rect = HeaderBandRect(window);
+        HDC dc = ::GetDC(w);
+        // Inside the frame, left of the centred text.
+        band = ::GetPixel(dc, rect.left + 6, (rect.top + rect.bottom) / 2);
+        ::ReleaseDC(w, dc);
+        dialog.OnCancel();
+    });
+    dialog.DoModal();
+    EXPECT_EQ(RGB(0, 0, 128), band);
+}
+
+TEST_F(InstallerDialog, UsageMessageIsShownAndEndsTheRun) {
+    for (LPCWSTR commandLine : {L"-?", L"/?"}) {
+        AfxGetApp()->m_lpCmdLine = commandLine;
+        CInstallerDlg dialog;
+        CString text;
+        bool dialogVisible = true;
+        RunDuringModalLoop([&] {
+            HWND box = FindThreadWindow(AfxGetApp()->m_strAppName);
+            ASSERT_NE(nullptr, box) << "no message box captioned with the application name";
+            text = MessageBoxText(box);
+            dialogVisible = dialog.m_hWnd && ::IsWindowVisible(dialog.m_hWnd);
+            ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        });
+        EXPECT_EQ(IDCANCEL, dialog.DoModal()) << commandLine;
+        EXPECT_EQ(text, kUsageText) << commandLine;
+        EXPECT_FALSE(dialogVisible) << commandLine;
+    }
+}
+
+TEST(HeaderBand, GeometryFollowsTheWindowFrame) {
+    // A 30-pixel caption and border: the band runs from y 2 to y 32.
+    RECT band = HeaderBandRect({-3, -30, 623, 337});
+    EXPECT_EQ(61, band.left);
+    EXPECT_EQ(2, band.top);
+    EXPECT_EQ(606, band.right);
+    EXPECT_EQ(32, band.bottom);
+    // Thicker frames: the band starts higher and grows, its bottom stays at 32.
+    band = HeaderBandRect({-8, -40, 640, 350});
+    EXPECT_EQ(56, band.left);
+    EXPECT_EQ(-8, band.top);
+    EXPECT_EQ(628, band.right);
+    EXPECT_EQ(32, band.bottom);
+}
+
+TEST(HeaderBand, FontGrowsWithTheTextResolution) {
+    LOGFONTW font = HeaderFont(96);
+    EXPECT_EQ(-11, font.lfHeight);
+    EXPECT_EQ(-13, HeaderFont(120).lfHeight);
+    EXPECT_EQ(FW_BOLD, font.lfWeight);
+    EXPECT_EQ(DEFAULT_CHARSET, font.lfCharSet);
+    EXPECT_EQ(OUT_CHARACTER_PRECIS, font.lfOutPrecision);
+    EXPECT_EQ(0, font.lfItalic);
+    EXPECT_STREQ(L"Tahoma", font.lfFaceName);
+    EXPECT_EQ(0x42825u, kHeaderTextFormat);
+}

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# run.sh [-silent | -extract | -? | ...]: builds memotack_setup.exe and runs it under Wine in the
+# project's private prefix (build/wineprefix), passing the arguments on.
+# With a display the installer opens there for you. Without one it runs inside Xvfb and never
+# waits for a person: with no arguments it saves a screenshot of the options page and closes the
+# dialog; with -silent or -extract it runs that mode and prints what was written where.
+set -euo pipefail
+root="$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)"
+build="$root/build"
+
+if [ "${MEMOTACK_RUN_BUILT:-}" != 1 ]; then
+    bash "$root/tools/build.sh" "$build" >/dev/null
+fi
+if [ -z "${DISPLAY:-}" ]; then
+    export MEMOTACK_RUN_BUILT=1 MEMOTACK_HEADLESS=1
+    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+
+export WINEPREFIX="$build/wineprefix"
+source "$root/tools/wine-env.sh"
+memotack_wine_start
+trap memotack_wine_stop EXIT
+setup="$build/memotack_setup.exe"
+
+if [ -z "${MEMOTACK_HEADLESS:-}" ]; then
+    set +e
+    wine "$setup" "$@"
+    status=$?
+    echo "memotack_setup.exe exited with $status"
+    exit $status
+fi
+
+in_prefix() { winepath -u "$1" 2>/dev/null | tr -d '\r'; }
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\PelmoMemotack'
+reg_data() {
+    wine reg query "$uninstall_key" /v "$1" /reg:32 2>/dev/null | tr -d '\r' |
+        awk -v n="$1" '$1 == n { $1 = ""; $2 = ""; sub(/^ +/, ""); print; exit }'
+}
+
+case " $* " in
+*-silent* | *-extract*)
+    set +e
+    wine "$setup" "$@" </dev/null >/dev/null 2>&1
+    status=$?
+    set -e
+    echo "memotack_setup.exe $* exited with $status"
+    if [[ " $* " == *-silent* ]]; then
+        location=$(reg_data InstallLocation)
+        if [ -n "$location" ]; then
+            echo "Installed into $location ($(in_prefix "$location")):"
+            ls -l "$(in_prefix "$location")" | sed 's/^/  /'
+            echo "Uninstall entry $uninstall_key (32-bit view):"
+            wine reg query "$uninstall_key" /reg:32 2>/dev/null | tr -d '\r' | sed -n 's/^ \{4\}/  /p'
+            uninstaller=$(reg_data UninstallString)
+            echo "Uninstaller: $uninstaller ($(in_prefix "$uninstaller"))"
+        else
+            echo "No uninstall entry was written."
+        fi
+        find "$WINEPREFIX/drive_c" -name Memotack.lnk -printf 'Shortcut: %p\n'
+    else
+        for f in memotack.exe memotack.chm; do
+            [ -f "$f" ] && echo "Wrote $PWD/$f ($(stat -c %s "$f") bytes)" || echo "Did not write $PWD/$f"
+        done
+    fi
+    exit $status
+    ;;
+esac
+
+shots="$build/screenshots"
+wine "$setup" "$@" </dev/null >/dev/null 2>&1 &
+pid=$!
+if [[ " $* " == *'-?'* || " $* " == *'/?'* ]]; then
+    title=memotack_setup
+    shot="$shots/usage.png"
+else
+    title="Memotack Installer"
+    shot="$shots/options.png"
+fi
+"$root/tools/screenshot.sh" "$shot" "$title" 60 >/dev/null
+echo "Screenshot of the window \"$title\": $shot"
+# The window has the keyboard focus (there is no other); Escape closes either window.
+xdotool key Escape
+set +e
+wait $pid
+status=$?
+echo "memotack_setup.exe exited with $status"
+exit $status
