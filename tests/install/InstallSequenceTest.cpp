@@ -38,6 +38,7 @@ struct InstallOutcome {
 };
 
 InstallOutcome InstallInto(const CString& folder, bool startMenu, bool runAfter, bool showHelp) {
+    InstallTracesRemover traces;
     InstallOutcome outcome;
     DialogHarness dialog;
     dialog.Run([&](DialogHarness& d) {
@@ -100,6 +101,7 @@ TEST(InstallSequence, CopiesBothPayloadFilesIntoANewFolder) {
 }
 
 TEST(InstallSequence, SilentInstallAddsNoRowAndShowsNothing) {
+    InstallTracesRemover traces;
     TempFolder root(L"silent");
     CString folder = root.Path() + L"\\Memotack";
     DialogHarness dialog;
@@ -107,12 +109,14 @@ TEST(InstallSequence, SilentInstallAddsNoRowAndShowsNothing) {
     bool listVisible = true;
     HWND listWindow = nullptr;
     int shown = -1;
+    std::wstring shownWindows;
     {
         ShownWindowRecorder recorder;
         dialog.Run([](DialogHarness&) {}, L"-silent");  // the real silent mode, default folder
         shown = recorder.Count();
+        shownWindows = recorder.Windows();
     }
-    EXPECT_EQ(shown, 0) << "the silent run showed or activated a window";
+    EXPECT_EQ(shown, 0) << "the silent run showed or activated a window: " << shownWindows;
     EXPECT_TRUE(dialog.m_bSilent);
     EXPECT_FALSE(dialog.m_bRunAfter);
     EXPECT_FALSE(dialog.m_bShowHelp);
@@ -144,8 +148,9 @@ TEST(InstallSequence, SilentInstallAddsNoRowAndShowsNothing) {
         ShownWindowRecorder recorder;
         probe.DoModal();
         shown = recorder.Count();
+        shownWindows = recorder.Windows();
     }
-    EXPECT_EQ(shown, 0);
+    EXPECT_EQ(shown, 0) << shownWindows;
     EXPECT_NE(listWindow, nullptr);
     EXPECT_EQ(rowsAfterInstall, 0);
     EXPECT_FALSE(listVisible);

@@ -3,18 +3,35 @@
 #include "framework/CWinApp.h"
 #include "res/resource.h"
 
+#include <shlobj.h>
+
 #include <vector>
 
 namespace {
 DialogHarness* g_running = nullptr;
 constexpr UINT_PTR kWatchdogTimer = 0x5EED;
 std::atomic<int> g_shown{0};
+std::wstring g_shownWindows;
+
+void RecordShown(HWND window, const wchar_t* how) {
+    g_shown++;
+    wchar_t className[64] = {};
+    if (window) ::GetClassNameW(window, className, 64);
+    g_shownWindows += std::wstring(how) + L" '" + className + L"'; ";
+}
 
 LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE) g_shown++;
+    // Hidden windows get activated too (Wine activates the dialog while it is created); only a
+    // visible one is something the user sees.
+    if (code == HCBT_ACTIVATE && ::IsWindowVisible(reinterpret_cast<HWND>(wParam)))
+        RecordShown(reinterpret_cast<HWND>(wParam), L"activated");
     if (code == HCBT_CREATEWND) {
         auto* create = reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs;
-        if (!(create->style & WS_CHILD) && (create->style & WS_VISIBLE)) g_shown++;
+        if (!(create->style & WS_CHILD) && (create->style & WS_VISIBLE)) {
+            g_shown++;
+            g_shownWindows += std::wstring(L"created visible '") +
+                              (HIWORD(create->lpszClass) ? create->lpszClass : L"#atom") + L"'; ";
+        }
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
@@ -23,7 +40,7 @@ LRESULT CALLBACK CallWndProcHook(int code, WPARAM wParam, LPARAM lParam) {
     auto* message = reinterpret_cast<CWPSTRUCT*>(lParam);
     if (code == HC_ACTION && message->message == WM_SHOWWINDOW && message->wParam &&
         !(::GetWindowLongW(message->hwnd, GWL_STYLE) & WS_CHILD))
-        g_shown++;
+        RecordShown(message->hwnd, L"shown");
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 }  // namespace
@@ -113,6 +130,7 @@ void MessageBoxWatcher::Watch() {
 
 ShownWindowRecorder::ShownWindowRecorder() {
     g_shown = 0;
+    g_shownWindows.clear();
     m_cbt = ::SetWindowsHookExW(WH_CBT, &CbtHook, nullptr, ::GetCurrentThreadId());
     m_callWndProc = ::SetWindowsHookExW(WH_CALLWNDPROC, &CallWndProcHook, nullptr, ::GetCurrentThreadId());
 }
@@ -124,6 +142,8 @@ ShownWindowRecorder::~ShownWindowRecorder() {
 
 int ShownWindowRecorder::Count() const { return g_shown; }
 
+std::wstring ShownWindowRecorder::Windows() const { return g_shownWindows; }
+
 TempFolder::TempFolder(const wchar_t* name) {
     wchar_t temp[MAX_PATH];
     ::GetTempPathW(MAX_PATH, temp);
@@ -133,6 +153,22 @@ TempFolder::TempFolder(const wchar_t* name) {
 }
 
 TempFolder::~TempFolder() { RemoveTree(m_path); }
+
+namespace {
+CString ShellFolder(int csidl) {
+    wchar_t folder[MAX_PATH] = {};
+    return ::SHGetSpecialFolderPathW(nullptr, folder, csidl, FALSE) ? CString(folder) : CString();
+}
+}  // namespace
+
+InstallTracesRemover::~InstallTracesRemover() {
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\PelmoMemotack");
+    ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\PelmoMemotack");
+    ::DeleteFileW(ShellFolder(CSIDL_WINDOWS) + L"\\uninstallmemotack.bat");
+    for (int csidl : {CSIDL_STARTUP, CSIDL_COMMON_STARTUP}) ::DeleteFileW(ShellFolder(csidl) + L"\\Memotack.lnk");
+    for (int csidl : {CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS}) RemoveTree(ShellFolder(csidl) + L"\\Memotack");
+    RemoveTree(ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Memotack");
+}
 
 void RemoveTree(const CString& path) {
     WIN32_FIND_DATAW found;

@@ -60,6 +60,8 @@ public:
     ShownWindowRecorder();
     ~ShownWindowRecorder();
     int Count() const;
+    // How each of them was shown, with its window class.
+    std::wstring Windows() const;
 
 private:
     HHOOK m_cbt;
@@ -75,6 +77,17 @@ public:
 
 private:
     CString m_path;
+};
+
+// Removes, when destroyed, what an install leaves outside the test's own folders (the uninstall
+// entry, the uninstaller, the shortcuts, the default install folder), so that tests that look for
+// an untouched machine still find one in the shared test prefix.
+class InstallTracesRemover {
+public:
+    InstallTracesRemover() = default;
+    ~InstallTracesRemover();
+    InstallTracesRemover(const InstallTracesRemover&) = delete;
+    InstallTracesRemover& operator=(const InstallTracesRemover&) = delete;
 };
 
 void RemoveTree(const CString& path);

@@ -7,6 +7,7 @@
 #include <vector>
 
 TEST(InstallFinish, InstallShowsTheRowsAndFinishEndsTheDialog) {
+    InstallTracesRemover traces;
     TempFolder root(L"finish");
     CString folder = root.Path() + L"\\Memotack";
     std::vector<DialogHarness::Row> rows;
