@@ -12,7 +12,8 @@ export WINEARCH="${WINEARCH:-win64}"
 # Serialised with flock, so parallel callers share one prefix and one server.
 memotack_wine_start() {
     : "${WINEPREFIX:?WINEPREFIX must be set}"
-    mkdir -p "$(dirname "$WINEPREFIX")"
+    # wineserver refuses a prefix folder that does not exist yet.
+    mkdir -p "$WINEPREFIX"
     (
         flock 9
         # wineserver -p exits 0 when it started a server and non-zero when one already runs.

@@ -1,0 +1,75 @@
+// read_rows: prints what the running installer's dialog shows after its options page, for the
+// end-to-end tests. First line "button=" and the Install/Finish button's text, then one line per
+// progress row: "index|label|status image|error text", UTF-8. Exits 1 when there is no dialog.
+//
+// The list view belongs to another process, so the item and its text buffer are placed in that
+// process's memory, where the list view writes them.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+namespace {
+
+const int kProgressList = 1016;
+const int kInstallButton = 1000;
+const int kTextChars = 1024;
+
+void Print(const std::wstring& text) {
+    int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                      nullptr);
+    std::string utf8(static_cast<size_t>(bytes), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0], bytes, nullptr, nullptr);
+    DWORD written = 0;
+    ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+}
+
+struct RemoteItem {
+    LVITEMW item;
+    wchar_t text[kTextChars];
+};
+
+// Reads one cell; image receives the row's image index when subItem is 0.
+std::wstring ReadCell(HWND list, HANDLE process, RemoteItem* remote, int row, int subItem, int* image) {
+    RemoteItem local = {};
+    local.item.mask = LVIF_TEXT | (subItem == 0 ? LVIF_IMAGE : 0);
+    local.item.iItem = row;
+    local.item.iSubItem = subItem;
+    local.item.pszText = remote->text;
+    local.item.cchTextMax = kTextChars;
+    SIZE_T done = 0;
+    if (!::WriteProcessMemory(process, remote, &local, sizeof local, &done)) return L"?";
+    ::SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&remote->item));
+    if (!::ReadProcessMemory(process, remote, &local, sizeof local, &done)) return L"?";
+    local.text[kTextChars - 1] = 0;
+    if (image) *image = local.item.iImage;
+    return local.text;
+}
+
+}  // namespace
+
+int wmain() {
+    HWND dialog = ::FindWindowW(nullptr, L"Memotack Installer");
+    if (!dialog) return 1;
+    wchar_t caption[256] = {};
+    ::GetWindowTextW(::GetDlgItem(dialog, kInstallButton), caption, 256);
+    Print(std::wstring(L"button=") + caption + L"\n");
+
+    HWND list = ::GetDlgItem(dialog, kProgressList);
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(list, &processId);
+    HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (!process) return 1;
+    auto* remote = static_cast<RemoteItem*>(
+        ::VirtualAllocEx(process, nullptr, sizeof(RemoteItem), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    int count = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < count; ++row) {
+        int image = -1;
+        std::wstring label = ReadCell(list, process, remote, row, 0, &image);
+        std::wstring error = ReadCell(list, process, remote, row, 1, nullptr);
+        Print(std::to_wstring(row) + L"|" + label + L"|" + std::to_wstring(image) + L"|" + error + L"\n");
+    }
+    ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    ::CloseHandle(process);
+    return 0;
+}

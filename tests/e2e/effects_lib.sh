@@ -1,0 +1,118 @@
+# Sourced after lib.sh by the tests of what an install leaves behind: driving the interactive
+# installer, reading its progress rows, the uninstall entry and the uninstaller.
+READ_ROWS="$BUILD_DIR/tests/e2e/read_rows.exe"
+UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\PelmoMemotack'
+# The 32-bit installer's default folder in a 64-bit prefix.
+INSTALL_PATH='C:\Program Files (x86)\Memotack'
+
+not() { ! "$@"; }
+
+unix_path() { winepath -u "$1" 2>/dev/null | tr -d '\r'; }
+
+wait_for_window() {  # wait_for_window TITLE SECONDS
+    local deadline=$((SECONDS + $2))
+    until xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; do
+        [ $SECONDS -lt $deadline ] || return 1
+        sleep 0.2
+    done
+}
+
+# start_installer: the interactive installer, on its options page.
+start_installer() {
+    wine "$SETUP_EXE" >/dev/null 2>&1 </dev/null &
+    SETUP_PID=$!
+    wait_for_window "Memotack Installer" 60
+    sleep 0.5
+}
+
+press() {  # press KEY...: keys to the focused window (the installer has the focus)
+    xdotool key "$@"
+    sleep 0.3
+}
+
+# dialog_rows: what read_rows prints, without CR.
+dialog_rows() { wine "$READ_ROWS" </dev/null 2>/dev/null | tr -d '\r'; }
+
+# wait_install_done: waits until the Install button has become Finish; the rows are then in ROWS.
+wait_install_done() {
+    local deadline=$((SECONDS + 90))
+    while [ $SECONDS -lt $deadline ]; do
+        ROWS=$(dialog_rows || true)
+        if grep -qx 'button=&Finish' <<<"$ROWS"; then return 0; fi
+        sleep 0.5
+    done
+    return 1
+}
+
+# finish_installer: presses Finish and waits for the process to end.
+finish_installer() {
+    press alt+f
+    local deadline=$((SECONDS + 30))
+    while kill -0 "$SETUP_PID" 2>/dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.2; done
+    check "the installer ends on Finish" bash -c "! kill -0 $SETUP_PID 2>/dev/null"
+    kill "$SETUP_PID" 2>/dev/null || true
+    wait "$SETUP_PID" 2>/dev/null || true
+}
+
+# uninstall_values: the uninstall entry's values as "name type data", one a line, sorted; the
+# installer is 32-bit, so its entry lives in the 32-bit view.
+uninstall_values() {
+    wine reg query "$UNINSTALL_KEY" /reg:32 2>/dev/null </dev/null | tr -d '\r' |
+        awk 'NF >= 2 && $2 ~ /^REG_/ { name = $1; type = $2; $1 = ""; $2 = ""; sub(/^ +/, ""); print name, type, $0 }' |
+        sort
+}
+
+key_exists() {  # key_exists KEY 32|64
+    wine reg query "$1" "/reg:$2" >/dev/null 2>&1 </dev/null
+}
+
+listed_by_wine() { wine uninstaller --list 2>/dev/null </dev/null | tr -d '\r' | grep -qx 'PelmoMemotack|||Memotack 8.0a'; }
+
+# check_shortcut DESCRIPTION WINDOWS-PATH: the link exists and points at the installed executable,
+# with the install folder as working folder.
+check_shortcut() {
+    local file info
+    file=$(unix_path "$2")
+    check "$1 exists" test -f "$file"
+    info=$(lnkinfo "$file" 2>/dev/null || true)
+    check_eq "$1 target" "$INSTALL_PATH\\memotack.exe" "$(sed -n 's/^\tLocal path\t*: //p' <<<"$info")"
+    check_eq "$1 working folder" "$INSTALL_PATH" "$(sed -n 's/^\tWorking directory\t*: //p' <<<"$info")"
+}
+
+# expected_uninstaller FILE LINE...: writes the uninstaller as it must be for the given lines
+# before its closing ones (8-bit, CR LF, no byte-order mark).
+expected_uninstaller() {
+    local file="$1" key='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\PelmoMemotack'
+    shift
+    {
+        printf '%s\r\n' "$@"
+        printf '%s\r\n' \
+            '>"%TEMP%\delmtq.reg" echo REGEDIT4' \
+            '>>"%TEMP%\delmtq.reg" echo.' \
+            ">>\"%TEMP%\\delmtq.reg\" echo [-$key]" \
+            ">>\"%TEMP%\\delmtq.reg\" echo [-${key/Software\\/Software\\Wow6432Node\\}]" \
+            'regedit /s "%TEMP%\delmtq.reg"' \
+            'del "%TEMP%\delmtq.reg"' \
+            "rd \"$INSTALL_PATH\"" \
+            'del %0'
+    } >"$file"
+}
+
+# expected_values UNINSTALLER: the twelve values of the entry, as uninstall_values prints them.
+expected_values() {
+    local web='https://www.pelmo-software.example/memotack'
+    sort <<EOF2
+DisplayName REG_SZ Memotack 8.0a
+UninstallString REG_SZ $1
+HelpLink REG_SZ $web
+Contact REG_SZ Dax Quillon
+Publisher REG_SZ Pelmo Software
+URLInfoAbout REG_SZ $web
+Readme REG_SZ $INSTALL_PATH\\memotack.chm
+Comments REG_SZ Pelmo Software Memotack
+InstallLocation REG_SZ $INSTALL_PATH
+DisplayIcon REG_SZ $INSTALL_PATH\\memotack.exe
+NoRepair REG_DWORD 0x1
+NoModify REG_DWORD 0x1
+EOF2
+}

@@ -1,0 +1,162 @@
+#include "tests/install/StepRowProbe.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const wchar_t kKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\PelmoMemotack";
+
+struct Value {
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+};
+
+Value ReadValue(HKEY key, LPCWSTR name) {
+    Value value;
+    DWORD size = 0;
+    if (::RegQueryValueExW(key, name, nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS) return Value();
+    value.data.resize(size);
+    ::RegQueryValueExW(key, name, nullptr, &value.type, value.data.data(), &size);
+    return value;
+}
+
+// The bytes of text as a REG_SZ holds them: UTF-16 with the terminating null.
+std::vector<BYTE> TextBytes(const CString& text) {
+    const BYTE* first = reinterpret_cast<const BYTE*>(text.GetString());
+    return std::vector<BYTE>(first, first + (text.GetLength() + 1) * sizeof(wchar_t));
+}
+
+std::vector<BYTE> NumberBytes(DWORD number) {
+    const BYTE* first = reinterpret_cast<const BYTE*>(&number);
+    return std::vector<BYTE>(first, first + sizeof number);
+}
+
+std::string ReadFileBytes(const CString& path) {
+    UniqueHandle file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file.IsValid()) return "<missing>";
+    char buffer[4096];
+    DWORD read = 0;
+    ::ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr);
+    return std::string(buffer, read);
+}
+
+bool IsWow64() {
+    BOOL wow64 = FALSE;
+    return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
+}
+
+class UninstallEntryTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
+        wchar_t temp[MAX_PATH];
+        ::GetTempPathW(MAX_PATH, temp);
+        m_windowsFolder = CString(temp) + L"memotack windows folder";
+        ::CreateDirectoryW(m_windowsFolder, nullptr);
+        probe.dlg.m_strInstallPath = L"C:\\Program Files (x86)\\Memotack";
+    }
+    void TearDown() override {
+        ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
+        ::DeleteFileW(Uninstaller());
+        ::RemoveDirectoryW(m_windowsFolder);
+    }
+    CString Uninstaller() const { return m_windowsFolder + L"\\uninstallmemotack.bat"; }
+
+    StepRowProbe probe;
+    CString m_windowsFolder;
+};
+
+}  // namespace
+
+TEST_F(UninstallEntryTest, KeyHoldsTheTwelveValues) {
+    probe.dlg.CreateUninstallEntry(0, L"C:\\windows");
+    EXPECT_EQ(probe.Label(0), L"Create Add/Remove Programs entry");
+    EXPECT_EQ(StepDone, probe.Status(0));
+
+    RegKey key;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, key.Receive()));
+    const CString web(L"https://www.pelmo-software.example/memotack");
+    const struct {
+        LPCWSTR name;
+        DWORD type;
+        std::vector<BYTE> data;
+    } expected[] = {
+        {L"DisplayName", REG_SZ, TextBytes(L"Memotack 8.0a")},
+        {L"UninstallString", REG_SZ, TextBytes(L"C:\\windows\\uninstallmemotack.bat")},
+        {L"HelpLink", REG_SZ, TextBytes(web)},
+        {L"Contact", REG_SZ, TextBytes(L"Dax Quillon")},
+        {L"Publisher", REG_SZ, TextBytes(L"Pelmo Software")},
+        {L"URLInfoAbout", REG_SZ, TextBytes(web)},
+        {L"Readme", REG_SZ, TextBytes(L"C:\\Program Files (x86)\\Memotack\\memotack.chm")},
+        {L"Comments", REG_SZ, TextBytes(L"Pelmo Software Memotack")},
+        {L"InstallLocation", REG_SZ, TextBytes(L"C:\\Program Files (x86)\\Memotack")},
+        {L"DisplayIcon", REG_SZ, TextBytes(L"C:\\Program Files (x86)\\Memotack\\memotack.exe")},
+        {L"NoRepair", REG_DWORD, NumberBytes(1)},
+        {L"NoModify", REG_DWORD, NumberBytes(1)},
+    };
+    for (const auto& want : expected) {
+        SCOPED_TRACE(testing::PrintToString(CString(want.name)));
+        Value got = ReadValue(key.Get(), want.name);
+        EXPECT_EQ(want.type, got.type);
+        EXPECT_EQ(want.data, got.data);
+    }
+    DWORD valueCount = 0;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                                &valueCount, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(12u, valueCount);
+}
+
+TEST_F(UninstallEntryTest, UninstallerIsEightBitTextWithCrLf) {
+    CString script(
+        L"\"C:\\Program Files (x86)\\Memotack\\memotack.exe\" -close\n"
+        L"del \"C:\\Program Files (x86)\\Memotack\\memotack.chm\"\n");
+    probe.dlg.CreateUninstaller(0, m_windowsFolder, script);
+    EXPECT_EQ(probe.Label(0), L"Create uninstaller");
+    EXPECT_EQ(StepDone, probe.Status(0));
+
+    std::string expected =
+        "\"C:\\Program Files (x86)\\Memotack\\memotack.exe\" -close\r\n"
+        "del \"C:\\Program Files (x86)\\Memotack\\memotack.chm\"\r\n"
+        ">\"%TEMP%\\delmtq.reg\" echo REGEDIT4\r\n"
+        ">>\"%TEMP%\\delmtq.reg\" echo.\r\n"
+        ">>\"%TEMP%\\delmtq.reg\" echo "
+        "[-HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\PelmoMemotack]\r\n";
+    if (IsWow64())
+        expected +=
+            ">>\"%TEMP%\\delmtq.reg\" echo "
+            "[-HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+            "PelmoMemotack]\r\n";
+    expected +=
+        "regedit /s \"%TEMP%\\delmtq.reg\"\r\n"
+        "del \"%TEMP%\\delmtq.reg\"\r\n"
+        "rd \"C:\\Program Files (x86)\\Memotack\"\r\n"
+        "del %0\r\n";
+    EXPECT_EQ(expected, ReadFileBytes(Uninstaller()));
+    // The script text the sequence holds has the closing lines too, with plain line feeds.
+    EXPECT_EQ(L'\n', script[script.GetLength() - 1]);
+    EXPECT_NE(-1, script.Find(L"del %0\n"));
+
+    // A second install truncates the file rather than appending to it.
+    CString second(L"x\n");
+    probe.dlg.CreateUninstaller(1, m_windowsFolder, second);
+    EXPECT_EQ(0u, ReadFileBytes(Uninstaller()).find("x\r\n>\"%TEMP%"));
+    EXPECT_EQ(std::string::npos, ReadFileBytes(Uninstaller()).find("-close"));
+}
+
+TEST_F(UninstallEntryTest, UninstallerThatCannotBeWrittenFailsTheRow) {
+    CString script;
+    probe.dlg.CreateUninstaller(0, m_windowsFolder + L"\\missing", script);
+    EXPECT_EQ(StepFailed, probe.Status(0));
+    CString error = probe.Error(0);
+    EXPECT_FALSE(error.IsEmpty());
+    EXPECT_LE(error.GetLength(), 255);
+
+    // A character with no 8-bit form fails the write as any file error does.
+    CString polish(L"del \"C:\\Zaj\x0105\x0107\\memotack.exe\"\n");
+    probe.dlg.CreateUninstaller(1, m_windowsFolder, polish);
+    EXPECT_EQ(StepFailed, probe.Status(1));
+    EXPECT_FALSE(probe.Error(1).IsEmpty());
+}
