@@ -12,6 +12,8 @@ const CWinApp::CommandEntry* CInstallerApp::GetCommandMap() const {
 
 BOOL CInstallerApp::InitInstance() {
     CInstallerDlg dialog;
-    dialog.DoModal();
+    // The dialog records its outcome whichever way it ends; a dialog that could not even be
+    // created installed nothing.
+    m_nExitCode = dialog.DoModal() == -1 ? ExitInstallFailed : dialog.m_nExitCode;
     return FALSE;
 }

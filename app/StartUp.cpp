@@ -32,6 +32,7 @@ BOOL CInstallerDlg::OnInitDialog() {
         break;
     case RunMode::Usage:
         AfxMessageBox(kUsageText, MB_OK, 0);
+        m_nExitCode = ExitSuccess;
         OnCancel();
         break;
     case RunMode::Interactive:

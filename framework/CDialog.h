@@ -27,27 +27,39 @@ struct MessageMapEntry {
 protected:                    \
     const MessageMapEntry* GetMessageMap() const override;
 
-#define BEGIN_MESSAGE_MAP(theClass)                                 \
-    const MessageMapEntry* theClass::GetMessageMap() const {        \
-        using ThisClass = theClass;                                 \
+#define BEGIN_MESSAGE_MAP(theClass)                          \
+    const MessageMapEntry* theClass::GetMessageMap() const { \
+        using ThisClass = theClass;                          \
         static const MessageMapEntry kEntries[] = {
-#define END_MESSAGE_MAP()                                         \
-    {MessageMapEntry::End, 0, 0, nullptr, nullptr, nullptr}       \
-    }                                                             \
-    ;                                                             \
-    return kEntries;                                              \
+#define END_MESSAGE_MAP()                                     \
+    { MessageMapEntry::End, 0, 0, nullptr, nullptr, nullptr } \
+    }                                                         \
+    ;                                                         \
+    return kEntries;                                          \
     }
 
-#define ON_WM_PAINT()                                                                            \
-    {MessageMapEntry::Paint, 0, 0, static_cast<void (CDialog::*)()>(&ThisClass::OnPaint), nullptr, \
+#define ON_WM_PAINT() \
+    {MessageMapEntry::Paint, 0, 0, static_cast<void (CDialog::*)()>(&ThisClass::OnPaint), nullptr, nullptr},
+#define ON_WM_QUERYDRAGICON()                                          \
+    {MessageMapEntry::QueryDragIcon,                                   \
+     0,                                                                \
+     0,                                                                \
+     nullptr,                                                          \
+     static_cast<HCURSOR (CDialog::*)()>(&ThisClass::OnQueryDragIcon), \
      nullptr},
-#define ON_WM_QUERYDRAGICON()                                                                       \
-    {MessageMapEntry::QueryDragIcon, 0, 0, nullptr,                                                 \
-     static_cast<HCURSOR (CDialog::*)()>(&ThisClass::OnQueryDragIcon), nullptr},
-#define ON_BN_CLICKED(id, handler) \
-    {MessageMapEntry::Clicked, BN_CLICKED, (id), static_cast<void (CDialog::*)()>(&ThisClass::handler), nullptr, nullptr},
-#define ON_NOTIFY(code, id, handler)                                                       \
-    {MessageMapEntry::Notify, static_cast<UINT>(code), (id), nullptr, nullptr,             \
+#define ON_BN_CLICKED(id, handler)                          \
+    {MessageMapEntry::Clicked,                              \
+     BN_CLICKED,                                            \
+     (id),                                                  \
+     static_cast<void (CDialog::*)()>(&ThisClass::handler), \
+     nullptr,                                               \
+     nullptr},
+#define ON_NOTIFY(code, id, handler) \
+    {MessageMapEntry::Notify,        \
+     static_cast<UINT>(code),        \
+     (id),                           \
+     nullptr,                        \
+     nullptr,                        \
      static_cast<void (CDialog::*)(NMHDR*, LRESULT*)>(&ThisClass::handler)},
 
 class CDialog : public CWnd {
@@ -81,4 +93,6 @@ private:
 
     UINT m_nTemplateId;
     HWND m_hParent;
+    bool m_bShowAfterInit = false;  // the template asks for WS_VISIBLE
+    bool m_bEnded = false;          // EndDialog was called in this run
 };

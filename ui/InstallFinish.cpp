@@ -18,6 +18,7 @@ void CInstallerDlg::OnInstall() {
     m_progressList.ShowWindow(SW_SHOW);
 
     DoInstall(allUsers);
+    m_nExitCode = m_bStepFailed ? ExitInstallFailed : ExitSuccess;
     DeleteOldUninstallKeys();
 
     m_bInstalled = true;

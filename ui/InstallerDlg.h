@@ -16,6 +16,13 @@ enum StepStatus {
     StepDone = 4,     // green tick
 };
 
+// Process exit codes, the values deployment tools know from other installers.
+enum SetupExitCode {
+    ExitSuccess = 0,          // every step succeeded (or the usage message was shown)
+    ExitNotInstalled = 1602,  // the dialog ended without installing
+    ExitInstallFailed = 1603, // at least one step failed, or an extraction failed
+};
+
 class CInstallerDlg : public CDialog {
 public:
     explicit CInstallerDlg(CWnd* parent = nullptr);
@@ -80,6 +87,11 @@ public:
     BOOL m_bShowHelp;
     BOOL m_bRunAfter;
     HICON m_hIcon;
+
+    // Outcome of the run, for the process exit code (install/, app/SilentRuns.cpp, ui/InstallFinish.cpp).
+    // SetStepStatus records a failed step even in silent mode, when no row exists.
+    bool m_bStepFailed = false;
+    int m_nExitCode = ExitNotInstalled;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

@@ -23,6 +23,8 @@ int CInstallerDlg::AddStepRow(int row, const CString& label) {
 }
 
 void CInstallerDlg::SetStepStatus(int row, int status) {
+    // Recorded before the silent check: a silent run has no rows, only its exit code.
+    if (status == StepFailed) m_bStepFailed = true;
     if (m_bSilent) return;
     LVITEMW item = {};
     item.mask = LVIF_IMAGE;

@@ -22,12 +22,11 @@ fresh_prefix() {
 # drive_c PATH-UNDER-C: the Linux path of C:\PATH in the current prefix.
 drive_c() { printf '%s/drive_c/%s' "$WINEPREFIX" "$1"; }
 
-# run_setup ARGS...: runs the installer; its exit code is in SETUP_STATUS.
+# run_setup ARGS...: runs the installer in the current folder; its whole Windows exit code (not
+# just the low 8 bits that wine passes on) is in SETUP_STATUS.
 run_setup() {
-    set +e
-    wine "$SETUP_EXE" "$@" >/dev/null 2>&1 </dev/null
-    SETUP_STATUS=$?
-    set -e
+    SETUP_STATUS=$(wine "$BUILD_DIR/tests/e2e/exit_code.exe" "$(winepath -w "$SETUP_EXE" 2>/dev/null | tr -d '\r')" "$@" \
+        2>/dev/null </dev/null | tr -d '\r')
 }
 
 # reg_value KEY NAME: prints "TYPE DATA" of a registry value, or nothing.

@@ -1,0 +1,105 @@
+#include "install/SystemErrorText.h"
+#include "res/resource.h"
+#include "ui/InstallerDlg.h"
+
+#include <shlobj.h>
+
+namespace {
+const wchar_t kFixedWindowsFolder[] = L"C:\\windows";
+
+// The shell's Windows folder, or the fixed one on older systems and whenever the shell cannot
+// name it: the buffer is only used when the lookup filled it.
+CString FindWindowsFolder(bool shellFolders) {
+    if (shellFolders) {
+        wchar_t folder[MAX_PATH] = {};
+        if (::SHGetSpecialFolderPathW(nullptr, folder, CSIDL_WINDOWS, FALSE) && folder[0] != L'\0') return folder;
+    }
+    return kFixedWindowsFolder;
+}
+
+CString Quoted(const CString& path) { return L"\"" + path + L"\""; }
+}  // namespace
+
+// Rows are appended in step order; nextRow counts them even in silent mode, where AddStepRow adds
+// nothing. No step's failure stops the sequence.
+bool CInstallerDlg::DoInstall(bool allUsers) {
+    const CString helpPath = m_strInstallPath + L"\\memotack.chm";
+    const CString exePath = m_strInstallPath + L"\\memotack.exe";
+    CString script = Quoted(exePath) + L" -close\n";
+    const CString windowsFolder = FindWindowsFolder(m_bShellFolders);
+    int nextRow = 0;
+
+    int row = AddStepRow(nextRow++, L"Close Memotack");
+    SetStepStatus(row, CloseRunningApp() ? StepDone : StepFailed);
+
+    row = AddStepRow(nextRow++, L"Create directory");
+    if (CreateDirectoryTree(m_strInstallPath)) {
+        SetStepStatus(row, StepDone);
+    } else {
+        SetStepStatus(row, StepFailed);
+        SetStepError(row, m_strError);
+    }
+
+    row = AddStepRow(nextRow++, L"Copy 'memotack.chm'");
+    if (ExtractPayload(IDR_PAYLOAD_CHM, helpPath)) {
+        SetStepStatus(row, StepDone);
+        // A help file with a zone marker opens with its pages blocked. Having none is not an error.
+        ::DeleteFileW(helpPath + L":Zone.Identifier");
+    } else {
+        SetStepStatus(row, StepFailed);
+        SetStepError(row, m_strError);
+    }
+    script += L"del " + Quoted(helpPath) + L"\n";
+
+    row = AddStepRow(nextRow++, L"Copy 'memotack.exe'");
+    if (ExtractPayload(IDR_PAYLOAD_EXE, exePath)) {
+        SetStepStatus(row, StepDone);
+    } else {
+        SetStepStatus(row, StepFailed);
+        SetStepError(row, m_strError);
+    }
+    script += L"del " + Quoted(exePath) + L"\n";
+
+    if (m_bStartMenuItems) CreateStartMenuItems(nextRow++, allUsers, script);
+    CreateStartupShortcut(nextRow++, allUsers, script);
+    CreateUninstallEntry(nextRow++, windowsFolder);
+    CreateUninstaller(nextRow++, windowsFolder, script);
+    if (m_bRunAfter) LaunchInstalledFile(nextRow++, L"Run Memotack", exePath);
+    if (m_bShowHelp) LaunchInstalledFile(nextRow++, L"Show help file", helpPath);
+    return true;
+}
+
+// Creates each folder along path from the left. Prefixes of three characters or fewer ("C:",
+// "\\", "") are never created. A folder that exists already is passed over.
+//
+// Beyond the folder-by-folder creation, the path must name a folder at the end: a short relative
+// name ("abc"), a drive that does not exist or a prefix that is a file would otherwise report
+// success with no folder there.
+bool CInstallerDlg::CreateDirectoryTree(const CString& path) {
+    CString work = path;
+    if (work.IsEmpty() || work[work.GetLength() - 1] != L'\\') work += L'\\';
+    for (int separator = work.Find(L'\\'); separator >= 0; separator = work.Find(L'\\', separator + 1)) {
+        if (separator <= 3) continue;
+        if (!::CreateDirectoryW(work.Left(separator), nullptr)) {
+            DWORD error = ::GetLastError();
+            if (error != ERROR_ALREADY_EXISTS) {
+                m_strError = GetSystemErrorText(error);
+                return false;
+            }
+        }
+    }
+    // Without its trailing separator, so that a file in the folder's place is reported as such;
+    // roots (C:\ and \) keep theirs.
+    CString folder = work;
+    if (work.GetLength() > 1 && work[work.GetLength() - 2] != L':') folder.Truncate(work.GetLength() - 1);
+    DWORD attributes = ::GetFileAttributesW(folder);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        m_strError = GetSystemErrorText(::GetLastError());
+        return false;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        m_strError = GetSystemErrorText(ERROR_ALREADY_EXISTS);
+        return false;
+    }
+    return true;
+}

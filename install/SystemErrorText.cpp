@@ -1,0 +1,21 @@
+#include "install/SystemErrorText.h"
+
+CString GetSystemErrorText(DWORD code) {
+    // FORMAT_MESSAGE_IGNORE_INSERTS: without it a message with %1 would make the system read
+    // arguments that were never passed.
+    LPWSTR buffer = nullptr;
+    DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+    CString text;
+    if (length != 0 && buffer) {
+        text = CString(buffer, static_cast<int>(length));
+        ::LocalFree(buffer);
+        int lastReturn = text.ReverseFind(L'\r');
+        if (lastReturn >= 0) text.Truncate(lastReturn);
+        return text;
+    }
+    if (buffer) ::LocalFree(buffer);
+    text.Format(L"Unknown error code %08x (%d)", static_cast<unsigned>(code), static_cast<int>(code & 0xFFFF));
+    return text;
+}

@@ -1,0 +1,4 @@
+// Resource ids of Memotack.
+#pragma once
+
+#define IDI_MEMOTACK 1

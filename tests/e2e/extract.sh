@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# -extract writes memotack.exe and memotack.chm, as packed, into the current folder and creates
+# nothing else; it overwrites older copies; a folder it cannot write to gives exit code 1603.
+source "$(dirname "$0")/lib.sh"
+fresh_prefix extract
+payload_dir="$BUILD_DIR/res/payload"
+cwd="$BUILD_DIR/e2e/extract-cwd"
+
+in_folder() {  # in_folder FOLDER ARGS...: runs the installer with FOLDER as its current folder
+    local folder="$1"
+    shift
+    pushd "$folder" >/dev/null
+    run_setup "$@"
+    popd >/dev/null
+}
+
+rm -rf "$cwd" && mkdir -p "$cwd"
+in_folder "$cwd" -extract
+check_eq "-extract exit code" 0 "$SETUP_STATUS"
+check_eq "exactly the two files" "memotack.chm memotack.exe" "$(ls -A "$cwd" | sort | tr '\n' ' ' | sed 's/ $//')"
+check "memotack.exe as packed" cmp -s "$cwd/memotack.exe" <(unzip -p "$payload_dir/memotack_exe.zip")
+check "memotack.chm as packed" cmp -s "$cwd/memotack.chm" <(unzip -p "$payload_dir/memotack_chm.zip")
+check "no install folder" test ! -e "$(drive_c 'Program Files (x86)/Memotack')"
+check_eq "no uninstall entry" "" \
+    "$(reg_value 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\PelmoMemotack' DisplayName)"
+check "no uninstaller" test ! -e "$(drive_c windows/uninstallmemotack.bat)"
+
+# Older, longer copies are replaced completely.
+head -c 3000000 /dev/urandom >"$cwd/memotack.exe"
+echo stale >"$cwd/memotack.chm"
+in_folder "$cwd" -extract
+check_eq "-extract over old copies exit code" 0 "$SETUP_STATUS"
+check "old memotack.exe replaced" cmp -s "$cwd/memotack.exe" <(unzip -p "$payload_dir/memotack_exe.zip")
+check "old memotack.chm replaced" cmp -s "$cwd/memotack.chm" <(unzip -p "$payload_dir/memotack_chm.zip")
+
+# A folder that cannot be written (a read-only mount: this runs as root, which file modes do not stop).
+ro="$BUILD_DIR/e2e/extract-readonly"
+mkdir -p "$ro"
+if mount -t tmpfs -o ro,size=1m tmpfs "$ro" 2>/dev/null; then
+    trap 'umount "$ro" 2>/dev/null || true; wineserver -k >/dev/null 2>&1 || true' EXIT
+    in_folder "$ro" -extract
+    check_eq "-extract into a read-only folder exit code" 1603 "$SETUP_STATUS"
+    check_eq "nothing written there" "" "$(ls -A "$ro")"
+    umount "$ro"
+else
+    echo "skipped: read-only folder (mounting is not permitted here)"
+fi
+finish

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# The real installer under X: Escape on the options page ends it with 1602 and installs nothing;
+# Enter presses Install, the rows appear, Enter again presses Finish and the exit code is 0.
+# Leaves a screenshot of the finished page in build/e2e/finished-page.png.
+source "$(dirname "$0")/lib.sh"
+fresh_prefix interactive
+folder="$(drive_c 'Program Files (x86)/Memotack')"
+tools="$(dirname "$(readlink -f "$0")")/../../tools"
+
+wait_for_window() {  # wait_for_window TITLE SECONDS: prints the window id
+    local deadline=$((SECONDS + $2)) id
+    until id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1) && [ -n "$id" ]; do
+        [ $SECONDS -lt $deadline ] || return 1
+        sleep 0.2
+    done
+    echo "$id"
+}
+
+# start_setup: runs the installer in the background; its whole exit code goes to $status_file.
+status_file="$BUILD_DIR/e2e/interactive.status"
+start_setup() {
+    rm -f "$status_file"
+    wine "$BUILD_DIR/tests/e2e/exit_code.exe" "$(winepath -w "$SETUP_EXE" | tr -d '\r')" </dev/null 2>/dev/null |
+        tr -d '\r' >"$status_file" &
+    pid=$!
+}
+
+wait_exit() {  # wait_exit PID SECONDS: the installer's exit code, or 124 when it is still running
+    local deadline=$((SECONDS + $2))
+    while kill -0 "$1" 2>/dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.2; done
+    if kill -0 "$1" 2>/dev/null; then
+        kill "$1"
+        echo 124
+        return
+    fi
+    wait "$1" || true
+    cat "$status_file"
+}
+
+# Keys go to the window with the keyboard focus: the installer's dialog, the only window there is
+# (there is no window manager to send them elsewhere).
+press() {  # press WINDOW KEY
+    xdotool key "$2"
+}
+
+start_setup
+window=$(wait_for_window "Memotack Installer" 60) || true
+check "the dialog opens" test -n "$window"
+press "$window" Escape
+check_eq "Escape on the options page: exit code" 1602 "$(wait_exit $pid 30)"
+check "Escape installed nothing" test ! -e "$folder"
+
+start_setup
+window=$(wait_for_window "Memotack Installer" 60) || true
+# Clear "Run &Memotack" and "Show &help file" by their mnemonics: the windows they would open
+# would take the keyboard focus from the finished page.
+press "$window" alt+m
+press "$window" alt+h
+sleep 0.5
+press "$window" Return
+# The install runs inside the button handler; the files tell when it got going.
+deadline=$((SECONDS + 60))
+until [ -f "$folder/memotack.exe" ] || [ $SECONDS -ge $deadline ]; do sleep 0.2; done
+sleep 3
+"$tools/screenshot.sh" "$BUILD_DIR/e2e/finished-page.png" "Memotack Installer" >/dev/null
+check "still open on the finished page" kill -0 $pid
+window=$(wait_for_window "Memotack Installer" 10) || true
+press "$window" Return
+check_eq "Install then Finish: exit code" 0 "$(wait_exit $pid 30)"
+check "memotack.exe installed" test -s "$folder/memotack.exe"
+check "memotack.chm installed" test -s "$folder/memotack.chm"
+echo "screenshot: $BUILD_DIR/e2e/finished-page.png"
+finish

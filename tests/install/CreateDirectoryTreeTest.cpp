@@ -1,0 +1,95 @@
+#include "install/SystemErrorText.h"
+#include "tests/support/DialogHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+namespace {
+class CreateDirectoryTreeTest : public testing::Test {
+protected:
+    TempFolder m_root{L"tree"};
+    CInstallerDlg m_dialog;
+};
+
+// A drive letter that names no drive in this prefix.
+CString MissingDrive() {
+    for (wchar_t letter = L'Q'; letter <= L'Y'; ++letter) {
+        wchar_t root[] = {letter, L':', L'\\', 0};
+        if (::GetDriveTypeW(root) == DRIVE_NO_ROOT_DIR) return CString(root);
+    }
+    return CString();
+}
+}  // namespace
+
+TEST_F(CreateDirectoryTreeTest, CreatesEveryMissingFolderAndPassesOverExistingOnes) {
+    CString deep = m_root.Path() + L"\\one\\two\\three";
+    ASSERT_TRUE(m_dialog.CreateDirectoryTree(deep));
+    EXPECT_TRUE(FolderExists(deep));
+    m_dialog.m_strError = L"untouched";
+    EXPECT_TRUE(m_dialog.CreateDirectoryTree(deep));
+    EXPECT_TRUE(m_dialog.CreateDirectoryTree(deep + L"\\"));
+    EXPECT_STREQ(m_dialog.m_strError, L"untouched");
+}
+
+TEST_F(CreateDirectoryTreeTest, DriveRootsAndTheEmptyPathCreateNothingAndSucceed) {
+    EXPECT_TRUE(m_dialog.CreateDirectoryTree(L"C:\\"));
+    EXPECT_TRUE(m_dialog.CreateDirectoryTree(L"C:"));
+    // Empty: the root of the current drive, where the copies then go.
+    EXPECT_TRUE(m_dialog.CreateDirectoryTree(L""));
+}
+
+TEST_F(CreateDirectoryTreeTest, ShortRelativeNameIsNeverCreatedAndOnlySucceedsWhenItExists) {
+    wchar_t previous[MAX_PATH];
+    ::GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(::SetCurrentDirectoryW(m_root.Path()));
+    bool missing = m_dialog.CreateDirectoryTree(L"abc");
+    CString missingError = m_dialog.m_strError;
+    bool created = FolderExists(L"abc");
+    ::CreateDirectoryW(L"abc", nullptr);
+    bool existing = m_dialog.CreateDirectoryTree(L"abc");
+    // Four characters is long enough to be created.
+    bool longer = m_dialog.CreateDirectoryTree(L"abcd");
+    bool longerCreated = FolderExists(L"abcd");
+    ::SetCurrentDirectoryW(previous);
+
+    EXPECT_FALSE(missing);
+    EXPECT_FALSE(created);
+    EXPECT_FALSE(missingError.IsEmpty());
+    EXPECT_TRUE(existing);
+    EXPECT_TRUE(longer);
+    EXPECT_TRUE(longerCreated);
+}
+
+TEST_F(CreateDirectoryTreeTest, FailsWithTheSystemMessageWhenAFolderCannotBeCreated) {
+    CString drive = MissingDrive();
+    ASSERT_FALSE(drive.IsEmpty());
+    EXPECT_FALSE(m_dialog.CreateDirectoryTree(drive + L"Memotack\\Sub"));
+    // Wine says "file not found" where Windows says "path not found".
+    EXPECT_TRUE(m_dialog.m_strError == GetSystemErrorText(ERROR_PATH_NOT_FOUND) ||
+                m_dialog.m_strError == GetSystemErrorText(ERROR_FILE_NOT_FOUND))
+        << m_dialog.m_strError.GetString();
+
+    // A prefix that is a file: the system says "already exists" for it, yet no folder is there.
+    CString file = m_root.Path() + L"\\plain";
+    HANDLE handle = ::CreateFileW(file, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    ::CloseHandle(handle);
+    m_dialog.m_strError.Empty();
+    EXPECT_FALSE(m_dialog.CreateDirectoryTree(file + L"\\Sub"));
+    EXPECT_FALSE(m_dialog.m_strError.IsEmpty());
+    m_dialog.m_strError.Empty();
+    EXPECT_FALSE(m_dialog.CreateDirectoryTree(file));
+    EXPECT_STREQ(m_dialog.m_strError, GetSystemErrorText(ERROR_ALREADY_EXISTS));
+}
+
+// Run by tests/e2e/install_faults.sh, which mounts a read-only folder and names it here.
+TEST_F(CreateDirectoryTreeTest, FolderUnderAReadOnlyFolderFails) {
+    const wchar_t* readOnly = _wgetenv(L"MEMOTACK_READONLY_FOLDER");
+    if (!readOnly) GTEST_SKIP() << "MEMOTACK_READONLY_FOLDER not set (tests/e2e/install_faults.sh sets it)";
+    CString target = CString(readOnly) + L"\\Memotack\\Sub";
+    EXPECT_FALSE(m_dialog.CreateDirectoryTree(target));
+    EXPECT_FALSE(m_dialog.m_strError.IsEmpty());
+    EXPECT_FALSE(FolderExists(CString(readOnly) + L"\\Memotack"));
+    printf("read-only folder: \"%ls\"\n", m_dialog.m_strError.GetString());
+}

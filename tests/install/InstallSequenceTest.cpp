@@ -1,0 +1,238 @@
+#include "install/SystemErrorText.h"
+#include "res/resource.h"
+#include "tests/support/DialogHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+using Labels = std::vector<std::wstring>;
+
+Labels ExpectedLabels(bool startMenu, bool runAfter, bool showHelp) {
+    Labels labels = {L"Close Memotack", L"Create directory", L"Copy 'memotack.chm'", L"Copy 'memotack.exe'"};
+    if (startMenu) labels.push_back(L"Create Start Menu items");
+    labels.insert(labels.end(),
+                  {L"Create Startup shortcut", L"Create Add/Remove Programs entry", L"Create uninstaller"});
+    if (runAfter) labels.push_back(L"Run Memotack");
+    if (showHelp) labels.push_back(L"Show help file");
+    return labels;
+}
+
+// An install folder on a drive that does not exist: every file step fails, so nothing is
+// installed and nothing is launched, whatever the options say.
+CString UnreachableFolder() {
+    for (wchar_t letter = L'Q'; letter <= L'Y'; ++letter) {
+        wchar_t root[] = {letter, L':', L'\\', 0};
+        if (::GetDriveTypeW(root) == DRIVE_NO_ROOT_DIR) return CString(root) + L"Memotack";
+    }
+    return CString();
+}
+
+struct InstallOutcome {
+    std::vector<DialogHarness::Row> rows;
+    bool stepFailed = false;
+};
+
+InstallOutcome InstallInto(const CString& folder, bool startMenu, bool runAfter, bool showHelp) {
+    InstallTracesRemover traces;
+    InstallOutcome outcome;
+    DialogHarness dialog;
+    dialog.Run([&](DialogHarness& d) {
+        d.m_strInstallPath = folder;
+        d.m_bStartMenuItems = startMenu;
+        d.m_bRunAfter = runAfter;
+        d.m_bShowHelp = showHelp;
+        d.DoInstall(false);
+        outcome.rows = d.Rows();
+        outcome.stepFailed = d.m_bStepFailed;
+    });
+    return outcome;
+}
+
+const DialogHarness::Row* FindRow(const InstallOutcome& outcome, const wchar_t* label) {
+    for (const auto& row : outcome.rows)
+        if (row.label == label) return &row;
+    return nullptr;
+}
+}  // namespace
+
+TEST(InstallSequence, RowsFollowTheStepTableForEveryOptionCombination) {
+    CString folder = UnreachableFolder();
+    ASSERT_FALSE(folder.IsEmpty());
+    for (int options = 0; options < 8; ++options) {
+        bool startMenu = options & 1, runAfter = options & 2, showHelp = options & 4;
+        SCOPED_TRACE(testing::Message() << "start menu " << startMenu << ", run after " << runAfter << ", show help "
+                                        << showHelp);
+        InstallOutcome outcome = InstallInto(folder, startMenu, runAfter, showHelp);
+        Labels labels;
+        for (const auto& row : outcome.rows) {
+            labels.push_back(row.label);
+            EXPECT_TRUE(row.image == StepDone || row.image == StepFailed) << "row left running: " << row.image;
+        }
+        EXPECT_EQ(labels, ExpectedLabels(startMenu, runAfter, showHelp));
+        ASSERT_GE(outcome.rows.size(), 4u);
+        EXPECT_EQ(outcome.rows[1].image, StepFailed);
+        EXPECT_TRUE(outcome.rows[1].error == std::wstring(GetSystemErrorText(ERROR_PATH_NOT_FOUND)) ||
+                    outcome.rows[1].error == std::wstring(GetSystemErrorText(ERROR_FILE_NOT_FOUND)));
+        EXPECT_EQ(outcome.rows[2].image, StepFailed);
+        EXPECT_EQ(outcome.rows[2].error, L"Could not open file for writing");
+        EXPECT_EQ(outcome.rows[3].image, StepFailed);
+        EXPECT_EQ(outcome.rows[3].error, L"Could not open file for writing");
+        EXPECT_TRUE(outcome.stepFailed);
+    }
+}
+
+TEST(InstallSequence, CopiesBothPayloadFilesIntoANewFolder) {
+    TempFolder root(L"sequence");
+    CString folder = root.Path() + L"\\Programs\\Memotack";
+    InstallOutcome outcome = InstallInto(folder, false, false, false);
+    ASSERT_EQ(outcome.rows.size(), 7u);
+    for (int i = 1; i <= 3; ++i) {
+        EXPECT_EQ(outcome.rows[i].image, StepDone) << outcome.rows[i].label;
+        EXPECT_EQ(outcome.rows[i].error, L"") << outcome.rows[i].label;
+    }
+    EXPECT_TRUE(FileExists(folder + L"\\memotack.chm"));
+    EXPECT_TRUE(FileExists(folder + L"\\memotack.exe"));
+    EXPECT_FALSE(FileExists(folder + L"\\memotack.chm:Zone.Identifier"));
+}
+
+TEST(InstallSequence, SilentInstallAddsNoRowAndShowsNothing) {
+    InstallTracesRemover traces;
+    TempFolder root(L"silent");
+    CString folder = root.Path() + L"\\Memotack";
+    DialogHarness dialog;
+    int rowsAfterInstall = -1;
+    bool listVisible = true;
+    HWND listWindow = nullptr;
+    int shown = -1;
+    std::wstring shownWindows;
+    {
+        ShownWindowRecorder recorder;
+        dialog.Run([](DialogHarness&) {}, L"-silent");  // the real silent mode, default folder
+        shown = recorder.Count();
+        shownWindows = recorder.Windows();
+    }
+    EXPECT_EQ(shown, 0) << "the silent run showed or activated a window: " << shownWindows;
+    EXPECT_TRUE(dialog.m_bSilent);
+    EXPECT_FALSE(dialog.m_bRunAfter);
+    EXPECT_FALSE(dialog.m_bShowHelp);
+    EXPECT_EQ(dialog.m_progressList.m_hWnd, nullptr) << "the list was set up in silent mode";
+
+    // The same run again into a folder of the test's own, looking at the list before the dialog goes.
+    struct Probe : DialogHarness {
+        CString folder;
+        int* rows;
+        bool* visible;
+        HWND* list;
+        BOOL OnInitDialog() override {
+            CDialog::OnInitDialog();
+            m_bShellFolders = true;
+            m_bStartMenuItems = true;
+            m_strInstallPath = folder;
+            RunSilentInstall();
+            *list = ::GetDlgItem(m_hWnd, IDC_PROGRESS_LIST);
+            *rows = static_cast<int>(::SendMessageW(*list, LVM_GETITEMCOUNT, 0, 0));
+            *visible = ::IsWindowVisible(*list);
+            return TRUE;
+        }
+    } probe;
+    probe.folder = folder;
+    probe.rows = &rowsAfterInstall;
+    probe.visible = &listVisible;
+    probe.list = &listWindow;
+    {
+        ShownWindowRecorder recorder;
+        probe.DoModal();
+        shown = recorder.Count();
+        shownWindows = recorder.Windows();
+    }
+    EXPECT_EQ(shown, 0) << shownWindows;
+    EXPECT_NE(listWindow, nullptr);
+    EXPECT_EQ(rowsAfterInstall, 0);
+    EXPECT_FALSE(listVisible);
+    EXPECT_TRUE(FileExists(folder + L"\\memotack.exe"));
+    EXPECT_TRUE(FileExists(folder + L"\\memotack.chm"));
+    EXPECT_EQ(probe.m_nExitCode, probe.m_bStepFailed ? ExitInstallFailed : ExitSuccess);
+}
+
+TEST(InstallSequence, ExecutableHeldOpenByAnotherProcessFailsItsCopyRow) {
+    TempFolder root(L"held");
+    CString folder = root.Path();
+    CString exe = folder + L"\\memotack.exe";
+
+    wchar_t self[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    CString helper = self;
+    helper = helper.Left(helper.ReverseFind(L'\\')) + L"\\hold_file.exe";
+    HANDLE held = ::CreateEventW(nullptr, TRUE, FALSE, L"MemotackTestFileHeld");
+    HANDLE release = ::CreateEventW(nullptr, TRUE, FALSE, L"MemotackTestFileRelease");
+    ::ResetEvent(held);
+    ::ResetEvent(release);
+    CString commandLine = L"\"" + helper + L"\" \"" + exe + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(::CreateProcessW(nullptr, commandLine.GetBuffer(commandLine.GetLength()), nullptr, nullptr, FALSE, 0,
+                                 nullptr, nullptr, &startup, &process));
+    ASSERT_EQ(::WaitForSingleObject(held, 20000), WAIT_OBJECT_0) << "the helper did not open the file";
+
+    InstallOutcome outcome = InstallInto(folder, false, false, false);
+    ::SetEvent(release);
+    ::WaitForSingleObject(process.hProcess, 20000);
+    ::CloseHandle(process.hProcess);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(held);
+    ::CloseHandle(release);
+
+    const DialogHarness::Row* exeRow = FindRow(outcome, L"Copy 'memotack.exe'");
+    ASSERT_NE(exeRow, nullptr);
+    EXPECT_EQ(exeRow->image, StepFailed);
+    EXPECT_EQ(exeRow->error, L"Could not open file for writing");
+    EXPECT_EQ(FindRow(outcome, L"Copy 'memotack.chm'")->image, StepDone);
+    EXPECT_TRUE(outcome.stepFailed);
+    printf("held memotack.exe: \"%ls\"\n", exeRow->error.c_str());
+}
+
+// The next two run under tests/e2e/install_faults.sh, which mounts the folders and names them.
+TEST(InstallSequence, FolderUnderAReadOnlyFolderFailsItsRows) {
+    const wchar_t* readOnly = _wgetenv(L"MEMOTACK_READONLY_FOLDER");
+    if (!readOnly) GTEST_SKIP() << "MEMOTACK_READONLY_FOLDER not set (tests/e2e/install_faults.sh sets it)";
+    InstallOutcome outcome = InstallInto(CString(readOnly) + L"\\Memotack", false, false, false);
+    ASSERT_GE(outcome.rows.size(), 4u);
+    EXPECT_EQ(outcome.rows[1].image, StepFailed);
+    EXPECT_FALSE(outcome.rows[1].error.empty());
+    for (int i = 2; i <= 3; ++i) {
+        EXPECT_EQ(outcome.rows[i].image, StepFailed);
+        EXPECT_EQ(outcome.rows[i].error, L"Could not open file for writing");
+    }
+    for (int i = 1; i <= 3; ++i) printf("%ls: \"%ls\"\n", outcome.rows[i].label.c_str(), outcome.rows[i].error.c_str());
+}
+
+TEST(InstallSequence, FullDiskFailsTheCopyRows) {
+    const wchar_t* fullDisk = _wgetenv(L"MEMOTACK_FULL_DISK_FOLDER");
+    if (!fullDisk) GTEST_SKIP() << "MEMOTACK_FULL_DISK_FOLDER not set (tests/e2e/install_faults.sh sets it)";
+    InstallOutcome outcome = InstallInto(CString(fullDisk) + L"\\Memotack", false, false, false);
+    ASSERT_GE(outcome.rows.size(), 4u);
+    bool anyCopyFailed = false;
+    for (int i = 1; i <= 3; ++i) {
+        printf("%ls: %s \"%ls\"\n", outcome.rows[i].label.c_str(),
+               outcome.rows[i].image == StepDone ? "done" : "failed", outcome.rows[i].error.c_str());
+        if (outcome.rows[i].image == StepFailed) {
+            EXPECT_FALSE(outcome.rows[i].error.empty());
+        }
+        if (i >= 2 && outcome.rows[i].image == StepFailed) anyCopyFailed = true;
+    }
+    EXPECT_TRUE(anyCopyFailed) << "nothing failed on a full disk";
+    // A copy that says done wrote the whole file.
+    for (int i = 2; i <= 3; ++i) {
+        if (outcome.rows[i].image != StepDone) continue;
+        CString file = CString(fullDisk) + L"\\Memotack\\" + (i == 2 ? L"memotack.chm" : L"memotack.exe");
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        ASSERT_TRUE(::GetFileAttributesExW(file, GetFileExInfoStandard, &data));
+        EXPECT_GT(data.nFileSizeLow, 0u);
+    }
+}

@@ -1,0 +1,84 @@
+#include "ui/InstallerDlg.h"
+
+#include "TestArchives.h"
+#include "TestResources.h"
+#include "framework/Handles.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+const wchar_t kUntouched[] = L"(untouched)";
+
+class ExtractPayloadTest : public testing::Test {
+protected:
+    void SetUp() override { dialog.m_strError = kUntouched; }
+    bool Extract(WORD id, const std::wstring& path) { return dialog.ExtractPayload(id, CString(path.c_str())); }
+
+    CInstallerDlg dialog;
+    ScratchFolder folder;
+};
+}  // namespace
+
+TEST_F(ExtractPayloadTest, WritesTheFirstEntryUnderTheCallersName) {
+    std::wstring path = folder / L"memotack.exe";
+    ASSERT_TRUE(Extract(IDR_PAYLOAD_OK, path));
+    EXPECT_EQ(Pattern(200000), ReadFileBytes(path));
+    EXPECT_EQ(dialog.m_strError, kUntouched);
+    EXPECT_EQ(0u, ::GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_READONLY);
+
+    ASSERT_TRUE(Extract(IDR_PAYLOAD_TWO, folder / L"two.bin"));  // the second entry is ignored
+    EXPECT_EQ(Readme(), ReadFileBytes(folder / L"two.bin"));
+    ASSERT_TRUE(Extract(IDR_PAYLOAD_STORED, folder / L"stored.bin"));  // another name, stored
+    EXPECT_EQ(Hello(), ReadFileBytes(folder / L"stored.bin"));
+    EXPECT_FALSE(Exists(folder / L"Some Other Name.DAT"));
+    EXPECT_EQ(dialog.m_strError, kUntouched);
+}
+
+TEST_F(ExtractPayloadTest, AnEmptyFirstEntryGivesAnEmptyFile) {
+    std::wstring path = folder / L"memotack.chm";
+    ASSERT_TRUE(WriteFileBytes(path, Readme()));
+    ASSERT_TRUE(Extract(IDR_PAYLOAD_EMPTY, path));
+    EXPECT_TRUE(Exists(path));
+    EXPECT_TRUE(ReadFileBytes(path).empty());
+}
+
+TEST_F(ExtractPayloadTest, ReplacesAnExistingFileCompletely) {
+    std::wstring path = folder / L"memotack.exe";
+    ASSERT_TRUE(WriteFileBytes(path, Pattern(300000)));
+    ASSERT_TRUE(Extract(IDR_PAYLOAD_TWO, path));
+    EXPECT_EQ(Readme(), ReadFileBytes(path));
+}
+
+TEST_F(ExtractPayloadTest, ReportsAMissingResource) {
+    EXPECT_FALSE(Extract(999, folder / L"x.exe"));
+    EXPECT_EQ(dialog.m_strError, L"Resource 999 not found in installer");
+    EXPECT_FALSE(Exists(folder / L"x.exe"));
+}
+
+TEST_F(ExtractPayloadTest, ReportsADestinationThatCannotBeOpened) {
+    EXPECT_FALSE(Extract(IDR_PAYLOAD_OK, folder / L"missing\\memotack.exe"));
+    EXPECT_EQ(dialog.m_strError, L"Could not open file for writing");
+    EXPECT_FALSE(Exists(folder / L"missing"));
+
+    std::wstring path = folder / L"busy.exe";
+    UniqueHandle holder(
+        ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(holder.IsValid());
+    dialog.m_strError = kUntouched;
+    EXPECT_FALSE(Extract(IDR_PAYLOAD_OK, path));
+    EXPECT_EQ(dialog.m_strError, L"Could not open file for writing");
+}
+
+TEST_F(ExtractPayloadTest, RefusesDamagedPayloadsAndKeepsTheOldFile) {
+    std::wstring path = folder / L"memotack.exe";
+    for (WORD id :
+         {IDR_PAYLOAD_NOTZIP, IDR_PAYLOAD_BADCRC, IDR_PAYLOAD_BADSIZE, IDR_PAYLOAD_TRUNCATED, IDR_TEST_ZERO}) {
+        ASSERT_TRUE(WriteFileBytes(path, Readme()));
+        dialog.m_strError = kUntouched;
+        EXPECT_FALSE(Extract(id, path)) << id;
+        CString expected;
+        expected.Format(L"Resource %i in installer is damaged and cannot be unpacked", id);
+        EXPECT_EQ(dialog.m_strError, expected) << id;
+        EXPECT_EQ(Readme(), ReadFileBytes(path)) << id;
+    }
+}

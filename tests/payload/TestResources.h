@@ -1,0 +1,25 @@
+#pragma once
+// Resources of type "BINARY" linked into the payload tests, made at build time by
+// make_test_archives.py. The numbers stay clear of the installer's own (128 to 139).
+
+// Archives made by other tools, and one with bytes before it
+#define IDR_TEST_INFOZIP 3001
+#define IDR_TEST_PYTHON 3002
+#define IDR_TEST_SEVENZIP 3003
+#define IDR_TEST_PREPENDED 3004
+// Entries with unusual names, timestamp blocks and faults, written field by field
+#define IDR_TEST_CRAFTED 3005
+
+// Payload archives for ExtractPayload
+#define IDR_PAYLOAD_OK 3101
+#define IDR_PAYLOAD_EMPTY 3102
+#define IDR_PAYLOAD_TWO 3103
+#define IDR_PAYLOAD_STORED 3104
+#define IDR_PAYLOAD_NOTZIP 3105
+#define IDR_PAYLOAD_BADCRC 3106
+#define IDR_PAYLOAD_BADSIZE 3107
+#define IDR_PAYLOAD_TRUNCATED 3108
+
+// Plain resources for CResourceFile
+#define IDR_TEST_HUNDRED 3201
+#define IDR_TEST_ZERO 3202

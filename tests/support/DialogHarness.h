@@ -1,0 +1,95 @@
+#pragma once
+// Runs the real installer dialog (template 102) modally and a test body inside its modal loop, so
+// that every handler works on live controls. Needs the installer's resources linked in.
+#include "ui/InstallerDlg.h"
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+class DialogHarness : public CInstallerDlg {
+public:
+    using Body = std::function<void(DialogHarness&)>;
+
+    // commandLine: what the run-mode choice sees (L"" is the interactive run). body runs once the
+    // modal loop has started; afterwards the dialog is ended unless body ended it already.
+    // Returns DoModal's result.
+    INT_PTR Run(Body body, LPCWSTR commandLine = L"");
+
+    // True when the dialog was still open after body and the harness had to end it.
+    bool m_bEndedByHarness = false;
+
+    // The rows of the progress list: label, image index, error text.
+    struct Row {
+        std::wstring label;
+        int image;
+        std::wstring error;
+    };
+    std::vector<Row> Rows() const;
+    std::vector<std::wstring> Labels() const;
+
+    // Sends a click of button id the way the button itself does.
+    void Click(int id);
+
+private:
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD);
+    Body m_body;
+};
+
+// Watches, from a thread of its own, for a message box captioned with the application's name;
+// reads its text and dismisses it. Stop() ends the watch and says whether a box was seen.
+class MessageBoxWatcher {
+public:
+    MessageBoxWatcher();
+    ~MessageBoxWatcher();
+    bool Stop();
+    std::wstring m_text;
+
+private:
+    void Watch();
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_found{false};
+    std::thread m_thread;
+};
+
+// Records, on the calling thread, every top-level window that is shown or activated.
+class ShownWindowRecorder {
+public:
+    ShownWindowRecorder();
+    ~ShownWindowRecorder();
+    int Count() const;
+    // How each of them was shown, with its window class.
+    std::wstring Windows() const;
+
+private:
+    HHOOK m_cbt;
+    HHOOK m_callWndProc;
+};
+
+// A fresh, empty folder under the temporary folder, removed with everything in it at destruction.
+class TempFolder {
+public:
+    explicit TempFolder(const wchar_t* name);
+    ~TempFolder();
+    const CString& Path() const { return m_path; }
+
+private:
+    CString m_path;
+};
+
+// Removes, when destroyed, what an install leaves outside the test's own folders (the uninstall
+// entry, the uninstaller, the shortcuts, the default install folder), so that tests that look for
+// an untouched machine still find one in the shared test prefix.
+class InstallTracesRemover {
+public:
+    InstallTracesRemover() = default;
+    ~InstallTracesRemover();
+    InstallTracesRemover(const InstallTracesRemover&) = delete;
+    InstallTracesRemover& operator=(const InstallTracesRemover&) = delete;
+};
+
+void RemoveTree(const CString& path);
+bool FileExists(const CString& path);
+bool FolderExists(const CString& path);
