@@ -1,10 +1,7 @@
+#include "framework/CFileException.h"
+#include "framework/CStdioFile.h"
 #include "framework/Handles.h"
 #include "ui/InstallerDlg.h"
-
-#include <string.h>
-#include <wchar.h>
-
-#include <string>
 
 namespace {
 
@@ -27,65 +24,6 @@ LONG SetNumber(HKEY key, LPCWSTR name, DWORD number) {
 bool IsWow64() {
     BOOL wow64 = FALSE;
     return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
-}
-
-// The message of a system error code, without its trailing line break.
-CString SystemMessage(DWORD code) {
-    LocalMemory buffer;
-    DWORD length =
-        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                         nullptr, code, 0, reinterpret_cast<LPWSTR>(buffer.Receive()), 0, nullptr);
-    if (length == 0) {
-        CString text;
-        text.Format(L"System error %lu", code);
-        return text;
-    }
-    CString text(buffer.As<wchar_t>(), static_cast<int>(length));
-    while (!text.IsEmpty() && (text[text.GetLength() - 1] == L'\n' || text[text.GetLength() - 1] == L'\r'))
-        text.Truncate(text.GetLength() - 1);
-    return text;
-}
-
-// Writes text to path as a text-mode stream does: each character converted to 8 bits under the C
-// runtime's locale, each line feed as CR LF, no byte-order mark. An existing file is truncated.
-// True only when every byte reached the file and the file closed cleanly; otherwise false with the
-// reason in error.
-bool WriteTextFile(const CString& path, const CString& text, CString& error) {
-    std::string bytes;
-    bytes.reserve(static_cast<size_t>(text.GetLength()) + 64);
-    mbstate_t state;
-    memset(&state, 0, sizeof state);
-    for (int i = 0; i < text.GetLength(); ++i) {
-        wchar_t ch = text[i];
-        if (ch == L'\n') {
-            bytes += "\r\n";
-            continue;
-        }
-        char converted[MB_LEN_MAX];
-        size_t count = wcrtomb(converted, ch, &state);
-        if (count == static_cast<size_t>(-1)) {
-            error.Format(L"A character of the uninstaller cannot be written as 8-bit text: %s", path.GetString());
-            return false;
-        }
-        bytes.append(converted, count);
-    }
-
-    UniqueHandle file(::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.IsValid()) {
-        error = SystemMessage(::GetLastError());
-        return false;
-    }
-    DWORD written = 0;
-    if (!::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-        written != bytes.size()) {
-        error = SystemMessage(::GetLastError());
-        return false;
-    }
-    if (!::CloseHandle(file.Release())) {
-        error = SystemMessage(::GetLastError());
-        return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -142,13 +80,19 @@ void CInstallerDlg::CreateUninstaller(int row, const CString& windowsFolder, CSt
     script += L"del %0\n";
 
     AddStepRow(row, L"Create uninstaller");
-    // Done only once the file is closed: an error that shows when the last bytes are flushed fails the row.
-    CString error;
-    if (WriteTextFile(windowsFolder + L"\\uninstallmemotack.bat", script, error)) {
+    try {
+        CStdioFile file(windowsFolder + L"\\uninstallmemotack.bat", CFile::modeCreate | CFile::modeWrite);
+        file.WriteString(script);
+        // Done only once the file is closed: an error that shows when the text is flushed fails the row.
+        file.Close();
         SetStepStatus(row, StepDone);
-    } else {
-        error.Truncate(255);
-        SetStepError(row, error);
+    } catch (CFileException* error) {
+        wchar_t message[256] = {};
+        BOOL described = error->GetErrorMessage(message, 256);
+        error->Delete();
+        // A failed row always says something, even for an error the system has no text for.
+        SetStepError(
+            row, described ? CString(message) : L"Failure writing to: " + windowsFolder + L"\\uninstallmemotack.bat");
         SetStepStatus(row, StepFailed);
     }
 }

@@ -4,8 +4,8 @@
 //
 // The list view belongs to another process, so the item and its text buffer are placed in that
 // process's memory, where the list view writes them.
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 
 #include <string>
 
@@ -16,8 +16,8 @@ const int kInstallButton = 1000;
 const int kTextChars = 1024;
 
 void Print(const std::wstring& text) {
-    int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                      nullptr);
+    int bytes =
+        ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string utf8(static_cast<size_t>(bytes), '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0], bytes, nullptr, nullptr);
     DWORD written = 0;
