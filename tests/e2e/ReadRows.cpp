@@ -4,8 +4,9 @@
 //
 // The list view belongs to another process, so the item and its text buffer are placed in that
 // process's memory, where the list view writes them.
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <string>
 
