@@ -4,7 +4,7 @@
 
 #include <string.h>
 
-#include <vector>
+#include <memory>
 
 CDialog::CDialog(UINT templateId, CWnd* parent)
     : m_nTemplateId(templateId), m_hParent(parent ? parent->m_hWnd : nullptr) {}
@@ -19,12 +19,14 @@ INT_PTR CDialog::DoModal() {
     HGLOBAL loaded = found ? ::LoadResource(instance, found) : nullptr;
     const BYTE* bytes = loaded ? static_cast<const BYTE*>(::LockResource(loaded)) : nullptr;
     if (!bytes) return -1;
-    std::vector<BYTE> copy(bytes, bytes + ::SizeofResource(instance, found));
+    DWORD size = ::SizeofResource(instance, found);
+    std::unique_ptr<BYTE[]> copy(new BYTE[size]);
+    memcpy(copy.get(), bytes, size);
     // DLGTEMPLATEEX starts with version 1 and signature 0xFFFF and has its style at offset 12;
     // DLGTEMPLATE has it first.
-    bool extended = copy.size() >= 16 && copy[0] == 1 && copy[1] == 0 && copy[2] == 0xFF && copy[3] == 0xFF;
+    bool extended = size >= 16 && copy[0] == 1 && copy[1] == 0 && copy[2] == 0xFF && copy[3] == 0xFF;
     size_t styleOffset = extended ? 12 : 0;
-    if (copy.size() < styleOffset + sizeof(DWORD)) return -1;
+    if (size < styleOffset + sizeof(DWORD)) return -1;
     DWORD style;
     memcpy(&style, &copy[styleOffset], sizeof style);
     m_bShowAfterInit = (style & WS_VISIBLE) != 0;
@@ -32,7 +34,7 @@ INT_PTR CDialog::DoModal() {
     memcpy(&copy[styleOffset], &style, sizeof style);
 
     m_bEnded = false;
-    INT_PTR result = ::DialogBoxIndirectParamW(instance, reinterpret_cast<LPCDLGTEMPLATEW>(copy.data()), m_hParent,
+    INT_PTR result = ::DialogBoxIndirectParamW(instance, reinterpret_cast<LPCDLGTEMPLATEW>(copy.get()), m_hParent,
                                                &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
     m_hWnd = nullptr;
     return result;

@@ -35,31 +35,31 @@ void CStdioFile::Write(const void* data, UINT count) { Append(static_cast<const 
 void CStdioFile::WriteString(LPCWSTR text) {
     if (!text) return;
     // The whole string is converted before any of it is buffered, so a failure writes nothing.
-    std::string converted;
+    ByteBuffer converted;
     char bytes[MB_LEN_MAX];
     mbstate_t state;
     memset(&state, 0, sizeof state);
     for (const wchar_t* p = text; *p; ++p) {
-        if (*p == L'\n' && m_bText) converted += '\r';
+        if (*p == L'\n' && m_bText) converted.Append('\r');
         size_t length = wcrtomb(bytes, *p, &state);
         if (length == static_cast<size_t>(-1))
             CFileException::ThrowOsError(ERROR_NO_UNICODE_TRANSLATION, m_strFileName);
-        converted.append(bytes, length);
+        converted.Append(bytes, length);
     }
-    Append(converted.data(), converted.size());
+    Append(converted.Data(), converted.Size());
 }
 
 void CStdioFile::Append(const char* data, size_t count) {
     if (!IsOpen()) CFileException::ThrowOsError(ERROR_INVALID_HANDLE, m_strFileName);
-    m_buffer.append(data, count);
-    if (m_buffer.size() >= kBufferSize) Flush();
+    m_buffer.Append(data, count);
+    if (m_buffer.Size() >= kBufferSize) Flush();
 }
 
 void CStdioFile::Flush() {
-    if (m_buffer.empty()) return;
-    std::string pending;
-    pending.swap(m_buffer);
-    CFile::Write(pending.data(), static_cast<UINT>(pending.size()));
+    if (m_buffer.IsEmpty()) return;
+    ByteBuffer pending;
+    pending.Swap(m_buffer);
+    CFile::Write(pending.Data(), static_cast<UINT>(pending.Size()));
 }
 
 void CStdioFile::Close() {
@@ -74,6 +74,6 @@ void CStdioFile::Close() {
 }
 
 void CStdioFile::Abort() {
-    m_buffer.clear();
+    m_buffer.Clear();
     CFile::Abort();
 }

@@ -3,9 +3,8 @@
 // written becomes CR LF. Text is converted from UTF-16 under the C run-time's current locale;
 // a character that the locale cannot represent makes the write fail with a CFileException*.
 // Buffered data reaches the file when the buffer fills and on Close, which throws on failure.
+#include "framework/ByteBuffer.h"
 #include "framework/CFile.h"
-
-#include <string>
 
 class CStdioFile : public CFile {
 public:
@@ -27,6 +26,6 @@ private:
     void Append(const char* data, size_t count);
 
     static constexpr size_t kBufferSize = 4096;
-    std::string m_buffer;
+    ByteBuffer m_buffer;
     bool m_bText = true;
 };

@@ -1,8 +1,8 @@
 // The COM class and interface identifiers the program uses, defined here. libuuid keeps most of
 // its identifiers in one object file, and taking one identifier from it links all of them (some
 // 40 KB); with these definitions found first, libuuid is never searched for them.
-#define INITGUID
 #include <windows.h>
+// After windows.h: only the identifiers below are defined here, none of those its headers declare.
 #include <initguid.h>
 
 DEFINE_GUID(CLSID_AutoComplete, 0x00bb2763, 0x6a77, 0x11d0, 0xa5, 0x35, 0x00, 0xc0, 0x4f, 0xd7, 0xd0, 0x62);
