@@ -4,7 +4,7 @@
 
 // "Run Memotack" and "Show help file": opens path with the shell and does not wait for it.
 void CInstallerDlg::LaunchInstalledFile(int row, LPCWSTR label, const CString& path) {
-    AddStepRow(row, label);
+    row = AddStepRow(row, label);
     HINSTANCE result = ::ShellExecuteW(::GetDesktopWindow(), L"open", path, nullptr, nullptr, SW_SHOWNORMAL);
     if (reinterpret_cast<INT_PTR>(result) > 32) {
         SetStepStatus(row, StepDone);

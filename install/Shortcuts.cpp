@@ -21,6 +21,16 @@ bool LookUpShellFolder(int csidl, CString& folder) {
 
 }  // namespace
 
+// Writes the step's shortcut and marks its row by the result.
+void CInstallerDlg::CreateShortcutRow(int row, const CString& shortcut) {
+    if (CreateShortcut(m_strInstallPath + L"\\memotack.exe", L"Memotack", shortcut, m_strInstallPath) == S_OK) {
+        SetStepStatus(row, StepDone);
+    } else {
+        SetStepError(row, L"Can't create at: " + shortcut);
+        SetStepStatus(row, StepFailed);
+    }
+}
+
 HRESULT CInstallerDlg::CreateShortcut(const CString& target,
                                       const CString& description,
                                       const CString& shortcutPath,
@@ -52,8 +62,7 @@ HRESULT CInstallerDlg::CreateShortcut(const CString& target,
 }
 
 void CInstallerDlg::CreateStartMenuItems(int row, bool allUsers, CString& script) {
-    AddStepRow(row, L"Create Start Menu items");
-    CString target = m_strInstallPath + L"\\memotack.exe";
+    row = AddStepRow(row, L"Create Start Menu items");
 
     CString programs;
     if (!LookUpShellFolder(allUsers ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS, programs)) {
@@ -73,19 +82,13 @@ void CInstallerDlg::CreateStartMenuItems(int row, bool allUsers, CString& script
         SetStepStatus(row, StepFailed);
         return;
     }
-    if (CreateShortcut(target, L"Memotack", shortcut, m_strInstallPath) == S_OK) {
-        SetStepStatus(row, StepDone);
-    } else {
-        SetStepError(row, L"Can't create at: " + shortcut);
-        SetStepStatus(row, StepFailed);
-    }
+    CreateShortcutRow(row, shortcut);
     script += L"del \"" + shortcut + L"\"\n";
     script += L"rd \"" + folder + L"\"\n";
 }
 
 void CInstallerDlg::CreateStartupShortcut(int row, bool allUsers, CString& script) {
-    AddStepRow(row, L"Create Startup shortcut");
-    CString target = m_strInstallPath + L"\\memotack.exe";
+    row = AddStepRow(row, L"Create Startup shortcut");
 
     // A failed lookup falls back to the fixed path the program uses on systems without shell
     // folders: the step then fails there (or succeeds) with a path the user can read.
@@ -94,11 +97,6 @@ void CInstallerDlg::CreateStartupShortcut(int row, bool allUsers, CString& scrip
     if (m_bShellFolders && LookUpShellFolder(allUsers ? CSIDL_COMMON_STARTUP : CSIDL_STARTUP, startup))
         shortcut = startup + kShortcutName;
 
-    if (CreateShortcut(target, L"Memotack", shortcut, m_strInstallPath) == S_OK) {
-        SetStepStatus(row, StepDone);
-    } else {
-        SetStepError(row, L"Can't create at: " + shortcut);
-        SetStepStatus(row, StepFailed);
-    }
+    CreateShortcutRow(row, shortcut);
     script += L"del \"" + shortcut + L"\"\n";
 }

@@ -30,7 +30,7 @@ bool IsWow64() {
 
 // The Add/Remove Programs entry. Every value is attempted; one failed write fails the row.
 void CInstallerDlg::CreateUninstallEntry(int row, const CString& windowsFolder) {
-    AddStepRow(row, L"Create Add/Remove Programs entry");
+    row = AddStepRow(row, L"Create Add/Remove Programs entry");
     bool success = true;
     RegKey key;
     // A key that cannot be created leaves key empty, and every write below then fails.
@@ -79,7 +79,7 @@ void CInstallerDlg::CreateUninstaller(int row, const CString& windowsFolder, CSt
     script += L"rd \"" + m_strInstallPath + L"\"\n";
     script += L"del %0\n";
 
-    AddStepRow(row, L"Create uninstaller");
+    row = AddStepRow(row, L"Create uninstaller");
     try {
         CStdioFile file(windowsFolder + L"\\uninstallmemotack.bat", CFile::modeCreate | CFile::modeWrite);
         file.WriteString(script);

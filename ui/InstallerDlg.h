@@ -54,6 +54,7 @@ public:
     void CreateUninstallEntry(int row, const CString& windowsFolder);      // install/UninstallEntry.cpp
     void CreateUninstaller(int row, const CString& windowsFolder, CString& script);  // install/UninstallEntry.cpp
     void LaunchInstalledFile(int row, LPCWSTR label, const CString& path);  // install/AfterInstall.cpp
+    void CreateShortcutRow(int row, const CString& shortcut);  // install/Shortcuts.cpp
     // Writes a shell link; only S_OK means success.
     HRESULT CreateShortcut(const CString& target, const CString& description, const CString& shortcutPath,
                            const CString& workingFolder);

@@ -11,14 +11,6 @@ not() { ! "$@"; }
 
 unix_path() { winepath -u "$1" 2>/dev/null | tr -d '\r'; }
 
-wait_for_window() {  # wait_for_window TITLE SECONDS
-    local deadline=$((SECONDS + $2))
-    until xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; do
-        [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.2
-    done
-}
-
 # start_installer: the interactive installer, on its options page.
 start_installer() {
     wine "$SETUP_EXE" >/dev/null 2>&1 </dev/null &

@@ -35,6 +35,15 @@ reg_value() {
         awk -v n="$2" '$1 == n { $1 = ""; sub(/^ +/, ""); print; exit }'
 }
 
+# wait_for_window TITLE SECONDS: true once a visible window of exactly that title is on the display.
+wait_for_window() {
+    local deadline=$((SECONDS + $2))
+    until xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; do
+        [ $SECONDS -lt $deadline ] || return 1
+        sleep 0.2
+    done
+}
+
 check() {  # check DESCRIPTION COMMAND...
     local what="$1"
     shift

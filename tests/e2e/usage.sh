@@ -4,14 +4,6 @@
 source "$(dirname "$0")/lib.sh"
 fresh_prefix usage
 
-wait_for_window() {  # wait_for_window TITLE SECONDS
-    local deadline=$((SECONDS + $2))
-    until xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; do
-        [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.2
-    done
-}
-
 for switch in '-?' '/?'; do
     wine "$SETUP_EXE" "$switch" >/dev/null 2>&1 </dev/null &
     pid=$!
