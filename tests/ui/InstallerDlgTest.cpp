@@ -80,9 +80,10 @@ TEST_F(InstallerDialog, OptionsPageShowsTheSpecifiedControlsAndEndsOnCancel) {
         EXPECT_EQ(200, ::SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0));
         EXPECT_EQ(245, ::SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0));
 
-        // Which control holds the focus is the dialog manager's choice (Windows: the folder box, the
-        // first tab stop; Wine: the checked radio button), but it is one of ours.
-        EXPECT_EQ(w, ::GetParent(::GetFocus()));
+        // The dialog manager gives the focus to the first tab stop. Checking "Just me" gave that
+        // radio button WS_TABSTOP (auto radio buttons do), which puts it before the folder box.
+        EXPECT_EQ(::GetDlgItem(w, IDC_FOR_JUST_ME), ::GetFocus());
+        EXPECT_TRUE(::GetWindowLongW(::GetDlgItem(w, IDC_FOR_JUST_ME), GWL_STYLE) & WS_TABSTOP);
         EXPECT_EQ(reinterpret_cast<LRESULT>(dialog.m_hIcon), ::SendMessageW(w, WM_GETICON, ICON_BIG, 0));
         EXPECT_EQ(reinterpret_cast<LRESULT>(dialog.m_hIcon), ::SendMessageW(w, WM_GETICON, ICON_SMALL, 0));
         EXPECT_EQ(reinterpret_cast<LRESULT>(dialog.m_hIcon), ::SendMessageW(w, WM_QUERYDRAGICON, 0, 0));
