@@ -3,6 +3,7 @@
 # Enter presses Install, the rows appear, Enter again presses Finish and the exit code is 0.
 # Leaves a screenshot of the finished page in build/e2e/finished-page.png.
 source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/effects_lib.sh"
 fresh_prefix interactive
 folder="$(drive_c 'Program Files (x86)/Memotack')"
 tools="$(dirname "$(readlink -f "$0")")/../../tools"
@@ -28,12 +29,6 @@ wait_exit() {  # wait_exit PID SECONDS: the installer's exit code, or 124 when i
     cat "$status_file"
 }
 
-# Keys go to the window with the keyboard focus: the installer's dialog, the only window there is
-# (there is no window manager to send them elsewhere).
-press() {  # press KEY
-    xdotool key "$1"
-}
-
 start_setup
 check "the dialog opens" wait_for_window "Memotack Installer" 60
 press Escape
@@ -42,19 +37,17 @@ check "Escape installed nothing" test ! -e "$folder"
 
 start_setup
 wait_for_window "Memotack Installer" 60 || true
+sleep 0.5
 # Clear "Run &Memotack" and "Show &help file" by their mnemonics: the windows they would open
 # would take the keyboard focus from the finished page.
 press alt+m
 press alt+h
-sleep 0.5
 press Return
-# The install runs inside the button handler; the files tell when it got going.
-deadline=$((SECONDS + 60))
-until [ -f "$folder/memotack.exe" ] || [ $SECONDS -ge $deadline ]; do sleep 0.2; done
-sleep 3
+check "the install reaches the finished page" wait_install_done
+check "Memotack was not started" bash -c '! xdotool search --onlyvisible --name "^PelmoSoftwareMemotackMain$" >/dev/null 2>&1'
 "$tools/screenshot.sh" "$BUILD_DIR/e2e/finished-page.png" "Memotack Installer" >/dev/null
 check "still open on the finished page" kill -0 $pid
-wait_for_window "Memotack Installer" 10 || true
+focus_installer
 press Return
 check_eq "Install then Finish: exit code" 0 "$(wait_exit $pid 30)"
 check "memotack.exe installed" test -s "$folder/memotack.exe"
