@@ -1,6 +1,7 @@
 // Times the "Close Memotack" step as the silent install runs it, with no copy of Memotack running:
 // nothing needs waiting for, so the step must cost next to nothing. Exits 1 when the step reports
 // a failure or when a copy is running after all (the timing would then measure something else).
+#include "bench/BenchClock.h"
 #include "framework/CWinApp.h"
 #include "ui/InstallerDlg.h"
 
@@ -8,16 +9,6 @@
 
 #include <algorithm>
 #include <vector>
-
-namespace {
-double Now() {
-    static LARGE_INTEGER frequency = {};
-    if (!frequency.QuadPart) ::QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER counter;
-    ::QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-}  // namespace
 
 int main() {
     CWinApp app;

@@ -1,6 +1,7 @@
 // Times ExtractPayload on a multi-megabyte payload against a plain zlib inflate of the same
 // deflate stream, in one run on one machine, and prints the throughput ratios (target: 0.9 or more
 // against a plain inflate that writes the same file).
+#include "bench/BenchClock.h"
 #include "framework/CFile.h"
 #include "framework/CWinApp.h"
 #include "payload/Archive.h"
@@ -15,14 +16,6 @@
 
 namespace {
 constexpr WORD kBenchPayload = 4001;
-
-double Now() {
-    static LARGE_INTEGER frequency = {};
-    if (!frequency.QuadPart) ::QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER counter;
-    ::QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 uint32_t Le32(const BYTE* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
 
