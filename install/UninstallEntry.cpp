@@ -20,6 +20,9 @@ LONG SetNumber(HKEY key, LPCWSTR name, DWORD number) {
     return ::RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
 }
 
+// The uninstaller batch file; the registry entry names it as the uninstall command.
+CString UninstallerPath(const CString& windowsFolder) { return windowsFolder + L"\\uninstallmemotack.bat"; }
+
 // A 32-bit program on 64-bit Windows.
 bool IsWow64() {
     BOOL wow64 = FALSE;
@@ -37,7 +40,7 @@ void CInstallerDlg::CreateUninstallEntry(int row, const CString& windowsFolder) 
     ::RegCreateKeyW(HKEY_LOCAL_MACHINE, kUninstallKey, key.Receive());
     const LONG results[] = {
         SetText(key.Get(), L"DisplayName", L"Memotack 8.0a"),
-        SetText(key.Get(), L"UninstallString", windowsFolder + L"\\uninstallmemotack.bat"),
+        SetText(key.Get(), L"UninstallString", UninstallerPath(windowsFolder)),
         SetText(key.Get(), L"HelpLink", kPublisherWebAddress),
         SetText(key.Get(), L"Contact", L"Dax Quillon"),
         SetText(key.Get(), L"Publisher", L"Pelmo Software"),
@@ -81,7 +84,7 @@ void CInstallerDlg::CreateUninstaller(int row, const CString& windowsFolder, CSt
 
     row = AddStepRow(row, L"Create uninstaller");
     try {
-        CStdioFile file(windowsFolder + L"\\uninstallmemotack.bat", CFile::modeCreate | CFile::modeWrite);
+        CStdioFile file(UninstallerPath(windowsFolder), CFile::modeCreate | CFile::modeWrite);
         file.WriteString(script);
         // Done only once the file is closed: an error that shows when the text is flushed fails the row.
         file.Close();
@@ -91,8 +94,7 @@ void CInstallerDlg::CreateUninstaller(int row, const CString& windowsFolder, CSt
         BOOL described = error->GetErrorMessage(message, 256);
         error->Delete();
         // A failed row always says something, even for an error the system has no text for.
-        SetStepError(
-            row, described ? CString(message) : L"Failure writing to: " + windowsFolder + L"\\uninstallmemotack.bat");
+        SetStepError(row, described ? CString(message) : L"Failure writing to: " + UninstallerPath(windowsFolder));
         SetStepStatus(row, StepFailed);
     }
 }
