@@ -1,9 +1,11 @@
 // The process entry point: hands control to the one global application object.
 #include "framework/CWinApp.h"
+#include "framework/SystemDllSearch.h"
 
 #include <stdlib.h>
 
 extern "C" int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
+    RestrictDllSearchToSystem();
     CWinApp* app = AfxGetApp();
     return app ? app->Run(instance, commandLine) : 1;
 }

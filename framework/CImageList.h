@@ -1,8 +1,7 @@
 #pragma once
 // An image list that owns its HIMAGELIST and destroys it when destroyed. Controls it is attached
 // to only borrow it (see CListCtrl).
-#include <windows.h>
-#include <commctrl.h>
+#include "framework/CommonControls.h"
 
 class CBitmap;
 
@@ -17,7 +16,7 @@ public:
     // Adds the images of bitmap, cut into pieces of the list's width, with mask as their mask.
     // Returns the index of the first new image, or -1.
     int Add(CBitmap* bitmap, CBitmap* mask);
-    int GetImageCount() const { return m_hImageList ? ::ImageList_GetImageCount(m_hImageList) : 0; }
+    int GetImageCount() const { return m_hImageList ? CommonControls().ImageList_GetImageCount(m_hImageList) : 0; }
     BOOL DeleteImageList();
     HIMAGELIST GetSafeHandle() const { return m_hImageList; }
     operator HIMAGELIST() const { return m_hImageList; }

@@ -1,20 +1,20 @@
 #include "framework/CListCtrl.h"
 
 #include "framework/CImageList.h"
+#include "framework/CommonControls.h"
 
 BOOL CListCtrl::SubclassDlgItem(int id, CWnd* parent) {
     m_hWnd = ::GetDlgItem(parent->m_hWnd, id);
-    return m_hWnd && ::SetWindowSubclass(m_hWnd, &CListCtrl::SubclassProc, 0, 0);
+    return m_hWnd && CommonControls().SetWindowSubclass(m_hWnd, &CListCtrl::SubclassProc, 0, 0);
 }
 
-LRESULT CALLBACK CListCtrl::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                         DWORD_PTR) {
+LRESULT CALLBACK CListCtrl::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
     if (message == WM_NCDESTROY) {
         static const int kKinds[] = {LVSIL_NORMAL, LVSIL_SMALL, LVSIL_STATE};
         for (int kind : kKinds) ::SendMessageW(window, LVM_SETIMAGELIST, kind, 0);
-        ::RemoveWindowSubclass(window, &CListCtrl::SubclassProc, 0);
+        CommonControls().RemoveWindowSubclass(window, &CListCtrl::SubclassProc, 0);
     }
-    return ::DefSubclassProc(window, message, wParam, lParam);
+    return CommonControls().DefSubclassProc(window, message, wParam, lParam);
 }
 
 HIMAGELIST CListCtrl::SetImageList(CImageList* images, int kind) {
@@ -30,7 +30,8 @@ int CListCtrl::InsertColumn(int column, LPCWSTR heading, int format, int width) 
     col.cx = width;
     col.pszText = const_cast<LPWSTR>(heading);
     col.iSubItem = column;
-    return static_cast<int>(SendMessage(LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&col)));
+    return static_cast<int>(
+        SendMessage(LVM_INSERTCOLUMNW, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&col)));
 }
 
 BOOL CListCtrl::SetItemText(int item, int subItem, LPCWSTR text) {
@@ -48,7 +49,8 @@ CString CListCtrl::GetItemText(int item, int subItem) const {
         lvi.iSubItem = subItem;
         lvi.cchTextMax = size;
         lvi.pszText = text.GetBuffer(size);
-        int length = static_cast<int>(SendMessage(LVM_GETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&lvi)));
+        int length =
+            static_cast<int>(SendMessage(LVM_GETITEMTEXTW, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&lvi)));
         if (length < size - 1) {
             text.ReleaseBuffer(length);
             return text;

@@ -1,6 +1,7 @@
 #include "framework/CWinApp.h"
 
-#include <commctrl.h>
+#include "framework/CommonControls.h"
+
 #include <shellapi.h>
 
 namespace {
@@ -57,7 +58,7 @@ int CWinApp::Run(HINSTANCE instance, LPWSTR commandLine) {
     INITCOMMONCONTROLSEX controls;
     controls.dwSize = sizeof controls;
     controls.dwICC = ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES;
-    ::InitCommonControlsEx(&controls);
+    CommonControls().InitCommonControlsEx(&controls);
 
     InitInstance();
     return m_nExitCode;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "NotesFile.h"
+#include "framework/SystemDllSearch.h"
 #include "resource.h"
 
 namespace {
@@ -132,6 +133,8 @@ bool HasCloseSwitch() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int showCommand) {
+    // The installer may start this program with its own rights from a folder the user can write to.
+    RestrictDllSearchToSystem();
     if (HasCloseSwitch()) return CloseRunningCopy();
 
     // One copy at a time: two would overwrite each other's notes.
