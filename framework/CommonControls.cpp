@@ -1,27 +1,27 @@
 #include "framework/CommonControls.h"
 
+#include <string.h>
+
 namespace {
 constexpr UINT kStatusDllNotFound = 0xC0000135;
 constexpr UINT kStatusEntryPointNotFound = 0xC0000139;
 
-template <typename Function>
-void Bind(HMODULE library, const char* name, Function& slot) {
-    slot = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(library, name)));
-    if (!slot) ::ExitProcess(kStatusEntryPointNotFound);
-}
+// The exported names, in the order of CommonControlsApi's members.
+const char* const kNames[] = {
+    "InitCommonControlsEx", "ImageList_Create",  "ImageList_Add",        "ImageList_GetImageCount",
+    "ImageList_Destroy",    "SetWindowSubclass", "RemoveWindowSubclass", "DefSubclassProc",
+};
+static_assert(sizeof kNames / sizeof *kNames * sizeof(FARPROC) == sizeof(CommonControlsApi), "one name per member");
 
 void Load(CommonControlsApi& api) {
     HMODULE library = ::LoadLibraryW(L"comctl32.dll");
     if (!library) ::ExitProcess(kStatusDllNotFound);
-    Bind(library, "InitCommonControlsEx", api.InitCommonControlsEx);
-    Bind(library, "ImageList_Create", api.ImageList_Create);
-    Bind(library, "ImageList_Add", api.ImageList_Add);
-    Bind(library, "ImageList_GetImageCount", api.ImageList_GetImageCount);
-    Bind(library, "ImageList_Destroy", api.ImageList_Destroy);
-    Bind(library, "SetWindowSubclass", api.SetWindowSubclass);
-    Bind(library, "RemoveWindowSubclass", api.RemoveWindowSubclass);
-    // Bound last: the table counts as loaded once this one is set.
-    Bind(library, "DefSubclassProc", api.DefSubclassProc);
+    // Member by member, in order; the last one, DefSubclassProc, marks the table as loaded.
+    for (size_t i = 0; i < sizeof kNames / sizeof *kNames; ++i) {
+        FARPROC function = ::GetProcAddress(library, kNames[i]);
+        if (!function) ::ExitProcess(kStatusEntryPointNotFound);
+        memcpy(reinterpret_cast<char*>(&api) + i * sizeof function, &function, sizeof function);
+    }
 }
 }  // namespace
 

@@ -11,8 +11,13 @@ content, which is unique: Size 0x48, DependentLoadFlags LOAD_LIBRARY_SEARCH_SYST
 zero. It fails when there is not exactly one such structure or the directory already points
 elsewhere. "show" exits 1 when the file has no Load Config directory.
 """
+import os
 import struct
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'bench'))
+import pe_resources  # noqa: E402
+from pe_resources import PeError  # noqa: E402
 
 LOAD_CONFIG = 10
 STRUCT_SIZE = 0x48
@@ -23,32 +28,17 @@ struct.pack_into('<I', OURS, 0, STRUCT_SIZE)
 struct.pack_into('<H', OURS, DEPENDENT_LOAD_FLAGS, LOAD_LIBRARY_SEARCH_SYSTEM32)
 
 
-class PeError(Exception):
-    pass
-
-
 class Pe:
+    """Where the fields this tool reads and writes are in the file."""
+
     def __init__(self, data):
-        if data[:2] != b'MZ':
-            raise PeError('not an MZ executable')
-        pe = struct.unpack_from('<I', data, 0x3C)[0]
-        if data[pe:pe + 4] != b'PE\0\0':
-            raise PeError('no PE signature')
-        count, optional_size = struct.unpack_from('<H12xH', data, pe + 6)
-        self.optional = pe + 24
+        _, _, self.sections = pe_resources.read_sections(data)  # also checks the signatures
+        self.optional = struct.unpack_from('<I', data, 0x3C)[0] + 24
         if struct.unpack_from('<H', data, self.optional)[0] != 0x10B:
             raise PeError('not a 32-bit image')
         self.checksum = self.optional + 64
         self.subsystem_version = struct.unpack_from('<HH', data, self.optional + 48)
         self.directory = self.optional + 96 + 8 * LOAD_CONFIG
-        table = self.optional + optional_size
-        self.sections = [struct.unpack_from('<8xIIII', data, table + 40 * i) for i in range(count)]
-
-    def offset(self, rva):
-        for virtual_size, address, raw_size, raw_offset in self.sections:
-            if address <= rva < address + max(virtual_size, raw_size):
-                return raw_offset + rva - address
-        raise PeError(f'RVA {rva:#x} is in no section')
 
 
 def checksum(data, field):
@@ -65,7 +55,7 @@ def set_directory(path):
     data = bytearray(open(path, 'rb').read())
     pe = Pe(data)
     found = []
-    for virtual_size, address, raw_size, raw_offset in pe.sections:
+    for _, address, _, raw_offset, raw_size in pe.sections:
         start = raw_offset
         while (start := data.find(OURS, start, raw_offset + raw_size)) >= 0:
             if (start - raw_offset) % 4 == 0:
@@ -92,7 +82,7 @@ def show(path):
     if not rva:
         print('Load Config directory: none')
         return 1
-    at = pe.offset(rva)
+    at = pe_resources.file_offset(pe.sections, rva)
     struct_size = struct.unpack_from('<I', data, at)[0]
     flags = struct.unpack_from('<H', data, at + DEPENDENT_LOAD_FLAGS)[0] if struct_size > DEPENDENT_LOAD_FLAGS else 0
     print(f'Load Config directory: RVA {rva:#x}, {size} bytes; structure Size {struct_size:#x}; '
