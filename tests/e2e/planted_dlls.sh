@@ -5,8 +5,9 @@
 # DependentLoadFlags LOAD_LIBRARY_SEARCH_SYSTEM32 in their load configuration.
 #
 # Planted: the DLLs these runs load under Wine (WINEDEBUG=+loaddll) that are not known DLLs on
-# Windows. uxtheme (the common controls load it), comctl32 (the manifest binds version 6 from the
-# side-by-side store), msimg32 and browseui (the path box's auto-complete and the folder picker).
+# Windows: uxtheme (the common controls load it), comctl32 (the manifest binds version 6 from the
+# side-by-side store), msimg32 (the theme library imports it late, when it first draws) and
+# browseui (the path box's auto-complete, loaded through its COM registration).
 # Wine prefers its own DLLs; forced native first, they are searched for as Windows would.
 # Left out, because Wine loads them while it starts any GUI process, before the program's first
 # instruction, and Windows does not: version.dll and zlib1.dll, both imported by Wine's own
