@@ -69,13 +69,15 @@ unsigned="$build/memotack_setup.exe"
 installer="$dist/memotack_setup.exe"
 rm -rf "$installer" "$dist/SHA256SUMS" "$dist/winget"
 if [ $signed -eq 1 ]; then
+    trusted="${MEMOTACK_SIGN_CA:-}"
+    [ -n "$trusted" ] || trusted="the system's CAs"
     memotack_sign "$unsigned" "$installer" || fail "signing failed"
     if ! memotack_verify "$installer" >"$work/verify.log" 2>&1; then
         cat "$work/verify.log" >&2
-        fail "the signed installer does not verify against ${MEMOTACK_SIGN_CA:-the system's CAs}"
+        fail "the signed installer does not verify against $trusted"
     fi
     signer=$(sed -n 's/^[[:space:]]*Subject: //p' "$work/verify.log" | head -n 1)
-    say "signed by $signer; verified against ${MEMOTACK_SIGN_CA:-the system's CAs}"
+    say "signed by $signer; verified against $trusted"
 else
     cp "$unsigned" "$installer"
     say "no signing identity given (MEMOTACK_SIGN_PKCS12, or MEMOTACK_SIGN_CERT and MEMOTACK_SIGN_KEY): $installer is NOT signed"
