@@ -105,14 +105,17 @@ payload_exe=$(sed -n 's/^MEMOTACK_PAYLOAD_EXE:FILEPATH=//p' "$build/CMakeCache.t
 payload_chm=$(sed -n 's/^MEMOTACK_PAYLOAD_CHM:FILEPATH=//p' "$build/CMakeCache.txt")
 payload_exe="${payload_exe:-$build/product/memotack/memotack.exe}"
 payload_chm="${payload_chm:-$build/product/help/memotack.chm}"
+# The installer makes its (hidden) window in every mode, so Wine needs a display: Xvfb when
+# there is none.
 export WINEPREFIX="$work/wineprefix"
-source "$src/tools/wine-env.sh"
-memotack_wine_start
-trap memotack_wine_stop EXIT
+display=()
+[ -n "${DISPLAY:-}" ] || display=(xvfb-run -a -s "-screen 0 1024x768x24")
 rm -rf "$work/extract"
 mkdir -p "$work/extract"
 extract_status=0
-(cd "$work/extract" && wine "$installer" -extract </dev/null >/dev/null 2>&1) || extract_status=$?
+(cd "$work/extract" && "${display[@]}" "$src/tools/wine-run" "$WINEPREFIX" "$installer" -extract >/dev/null 2>&1) ||
+    extract_status=$?
+wineserver -k >/dev/null 2>&1 || true
 [ $extract_status -eq 0 ] || fail "$installer -extract exited with $extract_status under Wine"
 cmp -s "$payload_exe" "$work/extract/memotack.exe" || fail "-extract did not write $payload_exe byte for byte"
 cmp -s "$payload_chm" "$work/extract/memotack.chm" || fail "-extract did not write $payload_chm byte for byte"
@@ -130,6 +133,11 @@ else
     say "packaging/winget/make_manifest.py is not in this commit: the winget manifest step is skipped"
 fi
 
-(cd "$dist" && find memotack_setup.exe winget -type f 2>/dev/null | LC_ALL=C sort | xargs sha256sum >SHA256SUMS)
+(
+    cd "$dist"
+    files=(memotack_setup.exe)
+    [ -d winget ] && mapfile -t -O 1 files < <(find winget -type f | LC_ALL=C sort)
+    sha256sum "${files[@]}" >SHA256SUMS
+)
 say "$installer: $(stat -c %s "$installer") bytes, SHA-256 $(sha256sum "$installer" | cut -d' ' -f1)"
 say "$dist/SHA256SUMS written"
