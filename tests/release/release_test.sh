@@ -8,7 +8,8 @@
 set -uo pipefail
 root="$(cd "$(dirname "$(readlink -f "$0")")/../.." && pwd)"
 work="$(readlink -f "$1")/release-test"
-rm -rf "$work"
+# The release's own work folder lives on between runs: its Wine prefix is made only once.
+rm -rf "$work"/{id,signed,unsigned,*.exe,*.log}
 mkdir -p "$work"
 failures=0
 check() {  # check DESCRIPTION COMMAND...
@@ -20,6 +21,7 @@ check() {  # check DESCRIPTION COMMAND...
     fi
 }
 fails() { ! "$@"; }
+verifies() { osslsigncode verify "$@" >/dev/null 2>&1; }  # verifies [-CAfile CA] -in FILE
 
 password="test pass $RANDOM"
 MEMOTACK_SIGN_PASSWORD="$password" bash "$root/tools/make-test-cert.sh" "$work/id" || exit 1
@@ -31,15 +33,15 @@ status=$?
 cat "$work/signed.log"
 check "signed release: exit code 0" test $status -eq 0
 check "the password appears in no output" fails grep -qF "$password" "$work/signed.log"
-check "the signature verifies against the CA" osslsigncode verify -CAfile "$work/id/ca.pem" -in "$signed" >/dev/null 2>&1
-check "... and not against an unrelated CA" fails osslsigncode verify -CAfile "$work/id/other-ca.pem" -in "$signed" >/dev/null 2>&1
+check "the signature verifies against the CA" verifies -CAfile "$work/id/ca.pem" -in "$signed"
+check "... and not against an unrelated CA" fails verifies -CAfile "$work/id/other-ca.pem" -in "$signed"
 python3 - "$signed" "$work/tampered.exe" <<'PY'
 import sys
 data = bytearray(open(sys.argv[1], 'rb').read())
 data[len(data) // 2] ^= 0xFF
 open(sys.argv[2], 'wb').write(data)
 PY
-check "one byte changed: verification fails" fails osslsigncode verify -CAfile "$work/id/ca.pem" -in "$work/tampered.exe" >/dev/null 2>&1
+check "one byte changed: verification fails" fails verifies -CAfile "$work/id/ca.pem" -in "$work/tampered.exe"
 check "SHA256SUMS matches" bash -c "cd '$work/signed' && sha256sum --quiet -c SHA256SUMS"
 
 unset MEMOTACK_SIGN_PKCS12
@@ -48,7 +50,7 @@ status=$?
 cat "$work/unsigned.log"
 check "unsigned release: exit code 0" test $status -eq 0
 check "unsigned release: one line says so" test "$(grep -c 'is NOT signed' "$work/unsigned.log")" -eq 1
-check "the unsigned installer has no signature" fails osslsigncode verify -in "$work/unsigned/memotack_setup.exe" >/dev/null 2>&1
+check "the unsigned installer has no signature" fails verifies -in "$work/unsigned/memotack_setup.exe"
 export MEMOTACK_SIGN_PKCS12="$work/id/signer.p12"
 source "$root/tools/sign-lib.sh"
 export SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct)}"
