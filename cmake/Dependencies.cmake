@@ -33,6 +33,10 @@ endfunction()
 # its own per version) and stops the configure step unless every pinned file is there and matches.
 function(memotack_fetch_zlib_source dir)
     set(pin_text "the pin in cmake/pins.cmake is zlib ${MEMOTACK_ZLIB_PINNED_VERSION}")
+    if(NOT MEMOTACK_ZLIB_SOURCE_VERSION STREQUAL MEMOTACK_ZLIB_PINNED_VERSION)
+        string(APPEND pin_text "; -DMEMOTACK_ZLIB_SOURCE_VERSION asked for another, and "
+                               "cmake -U MEMOTACK_ZLIB_SOURCE_VERSION returns to the pin")
+    endif()
     memotack_zlib_source_mismatches("${dir}" mismatches)
     if(NOT mismatches)
         return()
