@@ -36,6 +36,9 @@ fail() {
     exit 1
 }
 
+if [ "$(id -u)" -eq 0 ]; then
+    bash "$root/tools/setup.sh" >/dev/null
+fi
 signed=0
 if memotack_signing_identity; then signed=1; fi
 command -v osslsigncode >/dev/null || [ $signed -eq 0 ] || fail "osslsigncode is missing: run tools/setup.sh"
