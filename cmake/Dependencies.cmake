@@ -1,35 +1,97 @@
 # Third-party code comes from Debian, never from the repository:
 #  - zlib: the static mingw build of libz-mingw-w64-dev;
-#  - minizip: unzip.c and ioapi.c from Debian's zlib source package, downloaded once into the
-#    build folder with apt-get source and reused by later configures;
+#  - minizip: unzip.c and ioapi.c from Debian's zlib source package at the version and checksums
+#    pinned in cmake/pins.cmake, downloaded once into the build folder with apt-get source,
+#    unpacked by dpkg-source with Debian's patches, and reused by later configures;
 #  - GoogleTest: Debian's sources in /usr/src/googletest, built with this toolchain.
 
 set(ZLIB_USE_STATIC_LIBS ON)
 find_package(ZLIB REQUIRED)
 
+include("${CMAKE_CURRENT_LIST_DIR}/pins.cmake")
+
+# memotack_zlib_source_mismatches(DIR OUT_VAR): one line for each pinned file that DIR lacks or
+# whose SHA-256 differs from its pin; empty when DIR holds the pinned package.
+function(memotack_zlib_source_mismatches dir out_var)
+    set(lines "")
+    foreach(entry IN LISTS MEMOTACK_ZLIB_PINNED_SHA256)
+        string(REGEX REPLACE "=.*" "" name "${entry}")
+        string(REGEX REPLACE ".*=" "" pinned "${entry}")
+        if(NOT EXISTS "${dir}/${name}")
+            list(APPEND lines "  ${name}: missing")
+        else()
+            file(SHA256 "${dir}/${name}" actual)
+            if(NOT actual STREQUAL pinned)
+                list(APPEND lines "  ${name}: SHA-256 ${actual}, pinned ${pinned}")
+            endif()
+        endif()
+    endforeach()
+    set(${out_var} "${lines}" PARENT_SCOPE)
+endfunction()
+
+# memotack_fetch_zlib_source(DIR): downloads the requested source package into DIR (a folder of
+# its own per version) and stops the configure step unless every pinned file is there and matches.
+function(memotack_fetch_zlib_source dir)
+    set(pin_text "the pin in cmake/pins.cmake is zlib ${MEMOTACK_ZLIB_PINNED_VERSION}")
+    if(NOT MEMOTACK_ZLIB_SOURCE_VERSION STREQUAL MEMOTACK_ZLIB_PINNED_VERSION)
+        string(APPEND pin_text "; -DMEMOTACK_ZLIB_SOURCE_VERSION asked for another, and "
+                               "cmake -U MEMOTACK_ZLIB_SOURCE_VERSION returns to the pin")
+    endif()
+    memotack_zlib_source_mismatches("${dir}" mismatches)
+    if(NOT mismatches)
+        return()
+    endif()
+    file(MAKE_DIRECTORY "${dir}")
+    message(STATUS "Downloading Debian's zlib source package ${MEMOTACK_ZLIB_SOURCE_VERSION} for minizip")
+    execute_process(COMMAND apt-get source --download-only "zlib=${MEMOTACK_ZLIB_SOURCE_VERSION}"
+                    WORKING_DIRECTORY "${dir}" RESULT_VARIABLE rc OUTPUT_QUIET ERROR_VARIABLE err)
+    if(NOT rc EQUAL 0)
+        message(FATAL_ERROR "apt-get source could not download zlib=${MEMOTACK_ZLIB_SOURCE_VERSION} "
+                            "(${pin_text}) (${rc}): ${err}\n"
+                            "Run tools/setup.sh first: it adds the deb-src entry apt needs. If Debian's "
+                            "archive no longer offers this version, move the pin as cmake/pins.cmake says.")
+    endif()
+    memotack_zlib_source_mismatches("${dir}" mismatches)
+    if(mismatches)
+        file(GLOB fetched RELATIVE "${dir}" "${dir}/zlib_*")
+        set(found "")
+        foreach(name IN LISTS fetched)
+            file(SHA256 "${dir}/${name}" sum)
+            string(APPEND found "        \"${name}=${sum}\"\n")
+        endforeach()
+        list(JOIN mismatches "\n" mismatch_text)
+        message(FATAL_ERROR "Debian's zlib source package ${MEMOTACK_ZLIB_SOURCE_VERSION} does not match "
+                            "the pinned one (${pin_text}):\n${mismatch_text}\n"
+                            "The package apt-get downloaded into ${dir} holds:\n${found}"
+                            "To move the pin to this package, write its version into MEMOTACK_ZLIB_PINNED_VERSION "
+                            "and these lines into MEMOTACK_ZLIB_PINNED_SHA256 in cmake/pins.cmake, then run the "
+                            "payload tests.")
+    endif()
+endfunction()
+
+# The unpacked tree carries the pin it was unpacked from: a tree from any other package, or one
+# unpacked without Debian's patches, has no such stamp and is unpacked again. A requested version
+# other than the pinned one always goes to apt, and stops the configure step there.
 set(MEMOTACK_ZLIB_SOURCE_DIR "${CMAKE_BINARY_DIR}/_deps/zlib-source")
 set(MINIZIP_DIR "${MEMOTACK_ZLIB_SOURCE_DIR}/contrib/minizip")
-if(NOT EXISTS "${MINIZIP_DIR}/unzip.c")
-    set(download_dir "${CMAKE_BINARY_DIR}/_deps/zlib-download")
-    file(MAKE_DIRECTORY "${download_dir}")
-    file(GLOB orig_tarballs "${download_dir}/zlib_*.orig.tar.*")
-    if(NOT orig_tarballs)
-        message(STATUS "Downloading Debian's zlib source package for minizip")
-        execute_process(COMMAND apt-get source --download-only zlib
-                        WORKING_DIRECTORY "${download_dir}"
-                        RESULT_VARIABLE rc OUTPUT_QUIET ERROR_VARIABLE err)
-        file(GLOB orig_tarballs "${download_dir}/zlib_*.orig.tar.*")
-        if(NOT orig_tarballs)
-            message(FATAL_ERROR "apt-get source zlib failed (${rc}): ${err}\n"
-                                "Run tools/setup.sh first: it adds the deb-src entry apt needs.")
-        endif()
-    endif()
-    list(GET orig_tarballs 0 tarball)
-    file(REMOVE_RECURSE "${download_dir}/unpacked")
-    file(ARCHIVE_EXTRACT INPUT "${tarball}" DESTINATION "${download_dir}/unpacked")
-    file(GLOB unpacked_root "${download_dir}/unpacked/*")
+string(JOIN "\n" zlib_pin "${MEMOTACK_ZLIB_PINNED_VERSION}" ${MEMOTACK_ZLIB_PINNED_SHA256})
+set(zlib_stamp "${MEMOTACK_ZLIB_SOURCE_DIR}/.memotack-pin")
+set(zlib_stamped "")
+if(EXISTS "${zlib_stamp}")
+    file(READ "${zlib_stamp}" zlib_stamped)
+endif()
+if(NOT zlib_stamped STREQUAL zlib_pin OR NOT MEMOTACK_ZLIB_SOURCE_VERSION STREQUAL MEMOTACK_ZLIB_PINNED_VERSION)
+    # Files of a version with an epoch ("1:") are named without it.
+    string(REGEX REPLACE "^[0-9]+:" "" zlib_file_version "${MEMOTACK_ZLIB_SOURCE_VERSION}")
+    set(download_dir "${CMAKE_BINARY_DIR}/_deps/zlib-download/${zlib_file_version}")
+    memotack_fetch_zlib_source("${download_dir}")
     file(REMOVE_RECURSE "${MEMOTACK_ZLIB_SOURCE_DIR}")
-    file(RENAME "${unpacked_root}" "${MEMOTACK_ZLIB_SOURCE_DIR}")
+    execute_process(COMMAND dpkg-source -x "zlib_${zlib_file_version}.dsc" "${MEMOTACK_ZLIB_SOURCE_DIR}"
+                    WORKING_DIRECTORY "${download_dir}" RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT rc EQUAL 0 OR NOT EXISTS "${MINIZIP_DIR}/unzip.c")
+        message(FATAL_ERROR "dpkg-source could not unpack zlib ${MEMOTACK_ZLIB_SOURCE_VERSION} (${rc}):\n${out}${err}")
+    endif()
+    file(WRITE "${zlib_stamp}" "${zlib_pin}")
 endif()
 
 # minizip warns under the project's strict flags; it is built with plain -Wall only.

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # check-reproducible.sh [WORK_DIR]: builds memotack_setup.exe twice from this source tree, in two
 # fresh build folders (WORK_DIR/a and WORK_DIR/b, default build/reproducible) and two time zones,
-# with SOURCE_DATE_EPOCH set to the last commit's time, and checks that both are byte-identical.
-# Prints both SHA-256 sums; exits 1 when they differ, after saying which sections, resources or
+# with SOURCE_DATE_EPOCH set to the last commit's time, and checks that both are byte-identical,
+# and that both stay identical once signed as tools/release.sh signs (with a throw-away identity).
+# Prints the SHA-256 sums; exits 1 when they differ, after saying which sections, resources or
 # inputs (payload archives, help file, stand-in memotack.exe) differ.
 set -euo pipefail
 root="$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)"
@@ -11,16 +12,16 @@ work="${1:-$root/build/reproducible}"
 export SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 0)}"
 echo "SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH ($(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S UTC'))"
 
-# The minizip sources come from Debian's zlib source package; a tarball an earlier configure
-# downloaded is reused instead of downloading it again for each fresh folder.
-tarball="$(ls "$root"/build/_deps/zlib-download/zlib_*.orig.tar.* 2>/dev/null | head -n 1 || true)"
+# The minizip source package an earlier configure downloaded is reused instead of downloading it
+# again for each fresh folder; the configure step checks it against the pin all the same.
+downloads="$root/build/_deps/zlib-download"
 
 for side in a b; do
     rm -rf "${work:?}/$side"
     mkdir -p "$work/$side"
-    if [ -n "$tarball" ]; then
-        mkdir -p "$work/$side/_deps/zlib-download"
-        cp "$tarball" "$work/$side/_deps/zlib-download/"
+    if [ -d "$downloads" ]; then
+        mkdir -p "$work/$side/_deps"
+        cp -r "$downloads" "$work/$side/_deps/"
     fi
     # The second build runs in another time zone: local time must not reach the output either.
     zone=UTC
@@ -39,7 +40,23 @@ b="$work/b/memotack_setup.exe"
 sha256sum "$a" "$b"
 if cmp -s "$a" "$b"; then
     echo "reproducible: both builds are byte-identical ($(stat -c %s "$a") bytes)"
-    exit 0
+    # The release signs these bytes: with one key and SOURCE_DATE_EPOCH as the signing time, both
+    # signed files must be identical too. A throw-away identity stands in for the vendor's.
+    export MEMOTACK_SIGN_PASSWORD="check $RANDOM"
+    bash "$root/tools/make-test-cert.sh" "$work/identity"
+    export MEMOTACK_SIGN_PKCS12="$work/identity/signer.p12"
+    unset MEMOTACK_SIGN_CERT MEMOTACK_SIGN_KEY MEMOTACK_TIMESTAMP_URL
+    source "$root/tools/sign-lib.sh"
+    memotack_sign "$a" "$a.signed"
+    memotack_sign "$b" "$b.signed"
+    sha256sum "$a.signed" "$b.signed"
+    if cmp -s "$a.signed" "$b.signed"; then
+        echo "reproducible: both signed installers are byte-identical ($(stat -c %s "$a.signed") bytes)"
+        exit 0
+    fi
+    echo "NOT reproducible: the signed installers differ (first differing bytes: offset, octal a, octal b)" >&2
+    cmp -l "$a.signed" "$b.signed" | head -n 10 >&2 || true
+    exit 1
 fi
 
 echo "NOT reproducible: the two builds differ" >&2

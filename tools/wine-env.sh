@@ -27,8 +27,21 @@ memotack_wine_start() {
             else
                 wine wineboot 9>&- >/dev/null 2>&1 </dev/null
             fi
+            memotack_wine_fonts
         fi
     ) 9>"$WINEPREFIX.lock"
+}
+
+# Gives the prefix Wine's Marlett, the glyph font that caption buttons are drawn with (without it
+# they show as the letters "0 1 r"). Debian's Wine looks for its own fonts in a folder that does
+# not resolve (/usr/share/wine/../fonts), so none of the fonts-wine files are ever loaded; every
+# Wine process does load each file in C:\windows\Fonts. Only Marlett is added: Wine's Tahoma
+# would change the dialog font the tests measure.
+memotack_wine_fonts() {
+    local marlett=/usr/share/wine/fonts/marlett.ttf fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    if [ -f "$marlett" ] && [ -d "$fonts" ] && [ ! -e "$fonts/marlett.ttf" ]; then
+        cp "$marlett" "$fonts/marlett.ttf"
+    fi
 }
 
 memotack_wine_stop() {

@@ -45,6 +45,8 @@ press alt+h
 press Return
 check "the install reaches the finished page" wait_install_done
 check "Memotack was not started" bash -c '! xdotool search --onlyvisible --name "^PelmoSoftwareMemotackMain$" >/dev/null 2>&1'
+# The README's picture: its caption buttons are drawn with the prefix's Marlett, not as "0 1 r".
+check "the prefix has Wine's Marlett" cmp -s /usr/share/wine/fonts/marlett.ttf "$(drive_c windows/Fonts/marlett.ttf)"
 "$tools/screenshot.sh" "$BUILD_DIR/e2e/finished-page.png" "Memotack Installer" >/dev/null
 check "still open on the finished page" kill -0 $pid
 focus_installer

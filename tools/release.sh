@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# release.sh [-o DIST_DIR] [-w WORK_DIR] [CMAKE_OPTION...]: builds memotack_setup.exe from a clean
+# clone of this repository's HEAD (in WORK_DIR, default build/release) and writes the release into
+# DIST_DIR (default dist/):
+#   memotack_setup.exe   signed with Authenticode when a signing identity is given (the
+#                        MEMOTACK_SIGN_* variables, see tools/sign-lib.sh), unsigned otherwise
+#   winget/              the winget manifest with the installer's SHA-256, when this commit has
+#                        packaging/winget/make_manifest.py (MEMOTACK_RELEASE_URL: the download URL)
+#   SHA256SUMS           the SHA-256 of every file above
+# CMAKE_OPTIONs go to the configure step, e.g. -DMEMOTACK_PAYLOAD_EXE=... for the vendor's payload.
+# SOURCE_DATE_EPOCH defaults to the commit's time; it dates the archives and the signature, so two
+# runs of one commit with one key give the same bytes. Before it finishes the script checks its
+# own output: the signature verifies against MEMOTACK_SIGN_CA, the payload resources are those of
+# the unsigned build, and the installer still runs: -extract under Wine writes both payload files
+# byte for byte. Exits non-zero when anything fails.
+set -euo pipefail
+root="$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)"
+dist="$root/dist"
+work="$root/build/release"
+while getopts o:w: option; do
+    case $option in
+    o) dist="$OPTARG" ;;
+    w) work="$OPTARG" ;;
+    *) exit 2 ;;
+    esac
+done
+shift $((OPTIND - 1))
+mkdir -p "$dist" "$work"
+dist="$(cd "$dist" && pwd)"
+work="$(cd "$work" && pwd)"
+source "$root/tools/sign-lib.sh"
+
+say() { echo "release: $*"; }
+fail() {
+    echo "release: $*" >&2
+    exit 1
+}
+
+if [ "$(id -u)" -eq 0 ]; then
+    bash "$root/tools/setup.sh" >/dev/null
+fi
+signed=0
+if memotack_signing_identity; then signed=1; fi
+command -v osslsigncode >/dev/null || [ $signed -eq 0 ] || fail "osslsigncode is missing: run tools/setup.sh"
+
+commit=$(git -C "$root" rev-parse HEAD)
+if [ -n "$(git -C "$root" status --porcelain --untracked-files=no)" ]; then
+    say "uncommitted changes are left out: the release is commit ${commit:0:12} as committed"
+fi
+export SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct "$commit")}"
+say "commit $commit, SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH ($(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S UTC'))"
+
+src="$work/src"
+build="$work/build"
+rm -rf "$src" "$build"
+git clone --quiet --no-checkout "$root" "$src"
+git -C "$src" checkout --quiet --detach "$commit"
+# The minizip source package a build of this tree already downloaded is reused; the configure step
+# checks it against the pinned checksums all the same.
+if [ -d "$root/build/_deps/zlib-download" ]; then
+    mkdir -p "$build/_deps"
+    cp -r "$root/build/_deps/zlib-download" "$build/_deps/"
+fi
+say "building $build ..."
+if ! { cmake -S "$src" -B "$build" -DMEMOTACK_BUILD_TESTS=OFF "$@" &&
+    cmake --build "$build" -j2 --target memotack_setup; } >"$work/build.log" 2>&1; then
+    tail -n 30 "$work/build.log" >&2
+    fail "the build failed (log: $work/build.log)"
+fi
+unsigned="$build/memotack_setup.exe"
+
+installer="$dist/memotack_setup.exe"
+rm -rf "$installer" "$dist/SHA256SUMS" "$dist/winget"
+if [ $signed -eq 1 ]; then
+    trusted="${MEMOTACK_SIGN_CA:-}"
+    [ -n "$trusted" ] || trusted="the system's CAs"
+    memotack_sign "$unsigned" "$installer" || fail "signing failed"
+    if ! memotack_verify "$installer" >"$work/verify.log" 2>&1; then
+        cat "$work/verify.log" >&2
+        fail "the signed installer does not verify against $trusted"
+    fi
+    signer=$(sed -n 's/^[[:space:]]*Subject: //p' "$work/verify.log" | head -n 1)
+    say "signed by $signer; verified against $trusted"
+else
+    cp "$unsigned" "$installer"
+    say "no signing identity given (MEMOTACK_SIGN_PKCS12, or MEMOTACK_SIGN_CERT and MEMOTACK_SIGN_KEY): $installer is NOT signed"
+fi
+
+# Signing appends the signature and changes only the header's checksum and certificate-table
+# fields: every resource must still be where it was, with the same bytes.
+python3 - "$unsigned" "$installer" "$src/bench" <<'PY' || fail "the payload resources of the release differ from the build's"
+import sys
+sys.path.insert(0, sys.argv[3])
+import pe_resources
+
+built, released = (open(path, 'rb').read() for path in sys.argv[1:3])
+expected, actual = (list(pe_resources.resources(data)) for data in (built, released))
+if not expected or expected != actual:
+    sys.exit('resource directories differ')
+for kind, name, language, size, start in expected:
+    if built[start:start + size] != released[start:start + size]:
+        sys.exit(f'resource {kind} {name} differs')
+PY
+say "resources unchanged ($(python3 "$src/bench/pe_resources.py" "$installer" | wc -l) resources)"
+
+# The released file runs: -extract writes exactly the files the build packed.
+payload_exe=$(sed -n 's/^MEMOTACK_PAYLOAD_EXE:FILEPATH=//p' "$build/CMakeCache.txt")
+payload_chm=$(sed -n 's/^MEMOTACK_PAYLOAD_CHM:FILEPATH=//p' "$build/CMakeCache.txt")
+payload_exe="${payload_exe:-$build/product/memotack/memotack.exe}"
+payload_chm="${payload_chm:-$build/product/help/memotack.chm}"
+# The installer makes its (hidden) window in every mode, so Wine needs a display: Xvfb when
+# there is none. A 32-bit prefix is made in half the time of a 64-bit one, and extracting does
+# not depend on the system's bitness.
+export WINEPREFIX="$work/wineprefix" WINEARCH=win32
+display=()
+[ -n "${DISPLAY:-}" ] || display=(xvfb-run -a -s "-screen 0 1024x768x24")
+rm -rf "$work/extract"
+mkdir -p "$work/extract"
+extract_status=0
+(cd "$work/extract" && "${display[@]}" "$src/tools/wine-run" "$WINEPREFIX" "$installer" -extract >/dev/null 2>&1) ||
+    extract_status=$?
+wineserver -k >/dev/null 2>&1 || true
+[ $extract_status -eq 0 ] || fail "$installer -extract exited with $extract_status under Wine"
+cmp -s "$payload_exe" "$work/extract/memotack.exe" || fail "-extract did not write $payload_exe byte for byte"
+cmp -s "$payload_chm" "$work/extract/memotack.chm" || fail "-extract did not write $payload_chm byte for byte"
+say "runs under Wine: -extract wrote memotack.exe and memotack.chm byte for byte"
+
+if [ -f "$src/packaging/winget/make_manifest.py" ]; then
+    url_option=()
+    [ -n "${MEMOTACK_RELEASE_URL:-}" ] && url_option=(--url "$MEMOTACK_RELEASE_URL")
+    python3 "$src/packaging/winget/make_manifest.py" --installer "$installer" --out "$dist/winget" "${url_option[@]}" ||
+        fail "the winget manifest step failed"
+    grep -rqi "$(sha256sum "$installer" | cut -d' ' -f1)" "$dist/winget" ||
+        fail "the winget manifest does not carry the installer's SHA-256"
+    say "winget manifest in $dist/winget"
+else
+    say "packaging/winget/make_manifest.py is not in this commit: the winget manifest step is skipped"
+fi
+
+(
+    cd "$dist"
+    files=(memotack_setup.exe)
+    [ -d winget ] && mapfile -t -O 1 files < <(find winget -type f | LC_ALL=C sort)
+    sha256sum "${files[@]}" >SHA256SUMS
+)
+say "$installer: $(stat -c %s "$installer") bytes, SHA-256 $(sha256sum "$installer" | cut -d' ' -f1)"
+say "$dist/SHA256SUMS written"
