@@ -6,6 +6,9 @@ BUILD_DIR="$(readlink -f "$2")"
 source "$(dirname "$(readlink -f "${BASH_SOURCE[0]}")")/../../tools/wine-env.sh"
 
 E2E_FAILURES=0
+# The prefixes this script made; a passing script removes them (each is over a gigabyte), a failing
+# one keeps them to look into. MEMOTACK_KEEP_PREFIXES=1 keeps them always.
+E2E_PREFIXES=()
 
 # fresh_prefix NAME [win32|win64]: a new, empty Wine prefix of its own for this test, started.
 fresh_prefix() {
@@ -15,6 +18,7 @@ fresh_prefix() {
         wineserver -k >/dev/null 2>&1 || true
         rm -rf "$WINEPREFIX"
     fi
+    E2E_PREFIXES+=("$WINEPREFIX")
     memotack_wine_start
     trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 }
@@ -70,4 +74,10 @@ finish() {
         exit 1
     fi
     echo "all checks passed"
+    [ -z "${MEMOTACK_KEEP_PREFIXES:-}" ] || return 0
+    local prefix
+    for prefix in "${E2E_PREFIXES[@]}"; do
+        WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
+        rm -rf "$prefix" || true
+    done
 }
