@@ -30,8 +30,9 @@ protected:
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(folder)) << "folder was created";
         HKEY key;
         EXPECT_NE(ERROR_SUCCESS,
-                  ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\PelmoMemotack",
-                                  0, KEY_READ, &key))
+                  ::RegOpenKeyExW(HKEY_LOCAL_MACHINE,
+                                  L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\PelmoMemotack", 0,
+                                  KEY_READ, &key))
             << "uninstall entry was written";
     }
 };
@@ -80,9 +81,14 @@ TEST_F(InstallerDialog, OptionsPageShowsTheSpecifiedControlsAndEndsOnCancel) {
         EXPECT_EQ(200, ::SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0));
         EXPECT_EQ(245, ::SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0));
 
-        // The dialog manager gives the focus to the first tab stop. Checking "Just me" gave that
-        // radio button WS_TABSTOP (auto radio buttons do), which puts it before the folder box.
-        EXPECT_EQ(::GetDlgItem(w, IDC_FOR_JUST_ME), ::GetFocus());
+        // The folder box has the focus, although checking "Just me" gave that radio button a tab
+        // stop ahead of it (auto radio buttons get one), where the dialog manager would have put it.
+        EXPECT_EQ(::GetDlgItem(w, IDC_INSTALL_PATH), ::GetFocus());
+        DWORD selStart = 1, selEnd = 0;
+        ::SendDlgItemMessageW(w, IDC_INSTALL_PATH, EM_GETSEL, reinterpret_cast<WPARAM>(&selStart),
+                              reinterpret_cast<LPARAM>(&selEnd));
+        EXPECT_EQ(0u, selStart) << "typing replaces the whole folder";
+        EXPECT_EQ(static_cast<DWORD>(DefaultFolder().GetLength()), selEnd);
         EXPECT_TRUE(::GetWindowLongW(::GetDlgItem(w, IDC_FOR_JUST_ME), GWL_STYLE) & WS_TABSTOP);
         EXPECT_EQ(reinterpret_cast<LRESULT>(dialog.m_hIcon), ::SendMessageW(w, WM_GETICON, ICON_BIG, 0));
         EXPECT_EQ(reinterpret_cast<LRESULT>(dialog.m_hIcon), ::SendMessageW(w, WM_GETICON, ICON_SMALL, 0));
