@@ -4,6 +4,7 @@
 #include "app/RunModes.h"
 #include "framework/CWinApp.h"
 #include "res/resource.h"
+#include "tests/support/DialogHarness.h"
 #include "tests/support/ModalDriver.h"
 #include "ui/Painting.h"
 
@@ -138,6 +139,78 @@ TEST_F(InstallerDialog, DataExchangeRoundTrip) {
         dialog.OnCancelButton();
     });
     EXPECT_EQ(IDCANCEL, dialog.DoModal());
+}
+
+namespace {
+struct PickerSearch {
+    HWND installer;
+    HWND found;
+};
+
+BOOL CALLBACK MatchPicker(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<PickerSearch*>(param);
+    wchar_t className[16] = {};
+    ::GetClassNameW(window, className, 16);
+    if (window == search->installer || !::IsWindowVisible(window) || wcscmp(className, L"#32770") != 0) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// The shell's folder picker: a visible dialog of this thread other than the installer.
+HWND FindPicker(HWND installer) {
+    PickerSearch search = {installer, nullptr};
+    ::EnumThreadWindows(::GetCurrentThreadId(), &MatchPicker, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+}  // namespace
+
+// Browse: a chosen folder replaces the whole path, nothing appended; Cancel in the picker keeps the
+// typed path. Either way the check boxes stay as the user left them.
+TEST_F(InstallerDialog, BrowseReplacesThePathWithTheChosenFolderAndCancelKeepsIt) {
+    TempFolder chosen(L"browse");
+    CInstallerDlg dialog;
+    CString afterOk, afterCancel;
+    LRESULT runAfterOk = -1, showHelpAfterCancel = -1;
+    bool pickerOk = false, pickerCancel = false;
+    RunDuringModalLoop([&] {
+        HWND w = dialog.m_hWnd;
+        ::SetDlgItemTextW(w, IDC_INSTALL_PATH, L"D:\\typed\\folder");
+        ::CheckDlgButton(w, IDC_RUN_AFTER, BST_UNCHECKED);
+        RunDuringModalLoop(
+            [&] {
+                HWND picker = FindPicker(w);
+                pickerOk = picker != nullptr;
+                ::SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(chosen.Path().GetString()));
+                ::PostMessageW(picker, WM_COMMAND, IDOK, 0);
+            },
+            500);
+        dialog.OnBrowse();
+        afterOk = DialogItemText(w, IDC_INSTALL_PATH);
+        runAfterOk = Check(w, IDC_RUN_AFTER);
+
+        ::SetDlgItemTextW(w, IDC_INSTALL_PATH, L"D:\\typed\\folder");
+        ::CheckDlgButton(w, IDC_SHOW_HELP, BST_UNCHECKED);
+        RunDuringModalLoop(
+            [&] {
+                HWND picker = FindPicker(w);
+                pickerCancel = picker != nullptr;
+                ::PostMessageW(picker, WM_COMMAND, IDCANCEL, 0);
+            },
+            500);
+        dialog.OnBrowse();
+        afterCancel = DialogItemText(w, IDC_INSTALL_PATH);
+        showHelpAfterCancel = Check(w, IDC_SHOW_HELP);
+        dialog.OnCancelButton();
+    });
+    EXPECT_EQ(IDCANCEL, dialog.DoModal());
+    EXPECT_TRUE(pickerOk);
+    EXPECT_TRUE(pickerCancel);
+    EXPECT_EQ(afterOk, chosen.Path());
+    EXPECT_EQ(dialog.m_strInstallPath, L"D:\\typed\\folder");
+    EXPECT_EQ(BST_UNCHECKED, runAfterOk);
+    EXPECT_EQ(afterCancel, L"D:\\typed\\folder");
+    EXPECT_EQ(BST_UNCHECKED, showHelpAfterCancel);
+    EXPECT_EQ(BST_UNCHECKED, dialog.m_bRunAfter);
 }
 
 TEST_F(InstallerDialog, HeaderBandIsPaintedNavy) {
