@@ -21,6 +21,7 @@
 #define IDR_PAYLOAD_TRUNCATED 3108
 #define IDR_PAYLOAD_HUGE 3109
 #define IDR_PAYLOAD_OVERLIMIT 3110
+#define IDR_PAYLOAD_CLAIMED 3111
 
 // Plain resources for CResourceFile
 #define IDR_TEST_HUNDRED 3201

@@ -181,11 +181,12 @@ def main():
                                                             "crc": zlib.crc32(big) ^ 0x100}]))
     write(os.path.join(out, "payload_badsize.zip"), crafted([{"name": b"memotack.exe", "data": big,
                                                              "usize": len(big) + 1}]))
-    # Recorded sizes the installer must not try to hold: 1.5 GiB claimed by a few bytes of deflate
-    # data, and one byte over the limit in data that does decompress to that size.
+    # Recorded sizes the installer must not try to hold: 1.5 GiB, and the limit itself, claimed by
+    # deflate data that cannot hold them; one byte over the limit in data that does decompress to it.
     write(os.path.join(out, "payload_huge.zip"), crafted([{"name": b"memotack.exe", "data": big,
                                                           "usize": 3 << 29}]))
     limit = int(sys.argv[2])
+    write(os.path.join(out, "payload_claimed.zip"), crafted([{"name": b"memotack.exe", "data": big, "usize": limit}]))
     packed, crc = deflated_zeros(limit + 1)
     assert (limit + 1) <= 1032 * len(packed), "the over-limit payload must look plausible otherwise"
     write(os.path.join(out, "payload_overlimit.zip"), crafted([{"name": b"memotack.exe", "data": b"", "packed": packed,
