@@ -169,48 +169,44 @@ HWND FindPicker(HWND installer) {
 TEST_F(InstallerDialog, BrowseReplacesThePathWithTheChosenFolderAndCancelKeepsIt) {
     TempFolder chosen(L"browse");
     CInstallerDlg dialog;
-    CString afterOk, afterCancel;
-    LRESULT runAfterOk = -1, showHelpAfterCancel = -1;
-    bool pickerOk = false, pickerCancel = false;
+    struct Outcome {
+        bool pickerShown = false;
+        CString path;
+        LRESULT runAfter = -1, showHelp = -1;
+    } afterOk, afterCancel;
+    // Types a path, clears the check box uncheck, presses Browse and in the picker chooses selection
+    // (Cancel for null).
+    auto browse = [&](HWND w, int uncheck, LPCWSTR selection, Outcome* outcome) {
+        ::SetDlgItemTextW(w, IDC_INSTALL_PATH, L"D:\\typed\\folder");
+        ::CheckDlgButton(w, uncheck, BST_UNCHECKED);
+        RunDuringModalLoop(
+            [&] {
+                HWND picker = FindPicker(w);
+                outcome->pickerShown = picker != nullptr;
+                if (selection) ::SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(selection));
+                ::PostMessageW(picker, WM_COMMAND, selection ? IDOK : IDCANCEL, 0);
+            },
+            500);
+        dialog.OnBrowse();
+        outcome->path = DialogItemText(w, IDC_INSTALL_PATH);
+        outcome->runAfter = Check(w, IDC_RUN_AFTER);
+        outcome->showHelp = Check(w, IDC_SHOW_HELP);
+    };
     RunDuringModalLoop([&] {
-        HWND w = dialog.m_hWnd;
-        ::SetDlgItemTextW(w, IDC_INSTALL_PATH, L"D:\\typed\\folder");
-        ::CheckDlgButton(w, IDC_RUN_AFTER, BST_UNCHECKED);
-        RunDuringModalLoop(
-            [&] {
-                HWND picker = FindPicker(w);
-                pickerOk = picker != nullptr;
-                ::SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(chosen.Path().GetString()));
-                ::PostMessageW(picker, WM_COMMAND, IDOK, 0);
-            },
-            500);
-        dialog.OnBrowse();
-        afterOk = DialogItemText(w, IDC_INSTALL_PATH);
-        runAfterOk = Check(w, IDC_RUN_AFTER);
-
-        ::SetDlgItemTextW(w, IDC_INSTALL_PATH, L"D:\\typed\\folder");
-        ::CheckDlgButton(w, IDC_SHOW_HELP, BST_UNCHECKED);
-        RunDuringModalLoop(
-            [&] {
-                HWND picker = FindPicker(w);
-                pickerCancel = picker != nullptr;
-                ::PostMessageW(picker, WM_COMMAND, IDCANCEL, 0);
-            },
-            500);
-        dialog.OnBrowse();
-        afterCancel = DialogItemText(w, IDC_INSTALL_PATH);
-        showHelpAfterCancel = Check(w, IDC_SHOW_HELP);
+        browse(dialog.m_hWnd, IDC_RUN_AFTER, chosen.Path(), &afterOk);
+        browse(dialog.m_hWnd, IDC_SHOW_HELP, nullptr, &afterCancel);
         dialog.OnCancelButton();
     });
     EXPECT_EQ(IDCANCEL, dialog.DoModal());
-    EXPECT_TRUE(pickerOk);
-    EXPECT_TRUE(pickerCancel);
-    EXPECT_EQ(afterOk, chosen.Path());
+    EXPECT_TRUE(afterOk.pickerShown);
+    EXPECT_EQ(afterOk.path, chosen.Path());
+    EXPECT_EQ(BST_UNCHECKED, afterOk.runAfter);
+    EXPECT_EQ(BST_CHECKED, afterOk.showHelp);
+    EXPECT_TRUE(afterCancel.pickerShown);
+    EXPECT_EQ(afterCancel.path, L"D:\\typed\\folder");
     EXPECT_EQ(dialog.m_strInstallPath, L"D:\\typed\\folder");
-    EXPECT_EQ(BST_UNCHECKED, runAfterOk);
-    EXPECT_EQ(afterCancel, L"D:\\typed\\folder");
-    EXPECT_EQ(BST_UNCHECKED, showHelpAfterCancel);
-    EXPECT_EQ(BST_UNCHECKED, dialog.m_bRunAfter);
+    EXPECT_EQ(BST_UNCHECKED, afterCancel.runAfter);
+    EXPECT_EQ(BST_UNCHECKED, afterCancel.showHelp);
 }
 
 TEST_F(InstallerDialog, HeaderBandIsPaintedNavy) {
