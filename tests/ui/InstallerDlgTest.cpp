@@ -162,6 +162,28 @@ HWND FindPicker(HWND installer) {
     ::EnumThreadWindows(::GetCurrentThreadId(), &MatchPicker, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
+
+BOOL CALLBACK MatchTree(HWND window, LPARAM param) {
+    wchar_t className[32] = {};
+    ::GetClassNameW(window, className, 32);
+    if (wcscmp(className, WC_TREEVIEWW) != 0) return TRUE;
+    *reinterpret_cast<HWND*>(param) = window;
+    return FALSE;
+}
+
+// The text of the folder selected in the picker's tree.
+CString SelectedFolderName(HWND picker) {
+    HWND tree = nullptr;
+    ::EnumChildWindows(picker, &MatchTree, reinterpret_cast<LPARAM>(&tree));
+    wchar_t text[MAX_PATH] = {};
+    TVITEMW item = {};
+    item.mask = TVIF_TEXT;
+    item.hItem = tree ? TreeView_GetSelection(tree) : nullptr;
+    item.pszText = text;
+    item.cchTextMax = MAX_PATH;
+    if (item.hItem) TreeView_GetItem(tree, &item);
+    return text;
+}
 }  // namespace
 
 // Browse: a chosen folder replaces the whole path, nothing appended; Cancel in the picker keeps the
@@ -183,7 +205,16 @@ TEST_F(InstallerDialog, BrowseReplacesThePathWithTheChosenFolderAndCancelKeepsIt
             [&] {
                 HWND picker = FindPicker(w);
                 outcome->pickerShown = picker != nullptr;
-                if (selection) ::SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(selection));
+                // The picker may still be filling its tree, which selects the desktop: select until
+                // the folder stays selected.
+                CString leaf = selection ? CString(wcsrchr(selection, L'\\') + 1) : CString();
+                if (selection)
+                    PumpUntil(
+                        [&] {
+                            ::SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(selection));
+                            return SelectedFolderName(picker) == leaf;
+                        },
+                        5000);
                 ::PostMessageW(picker, WM_COMMAND, selection ? IDOK : IDCANCEL, 0);
             },
             500);
