@@ -39,7 +39,8 @@ BOOL CInstallerDlg::OnInitDialog() {
         SetUpOptionsPage();
         break;
     }
-    return TRUE;
+    // The options page sets its own focus; the other modes show no page.
+    return FALSE;
 }
 
 void CInstallerDlg::SetUpOptionsPage() {
@@ -64,6 +65,10 @@ void CInstallerDlg::SetUpOptionsPage() {
     }
     SetUpPathAutoComplete();
     UpdateData(FALSE);
+    // The folder box takes the focus with its text selected, so that a typed folder replaces it.
+    // Left to the dialog manager, the focus would go to "Just me": checking an auto radio button
+    // gives it a tab stop ahead of the box, and typed letters would act as the page's mnemonics.
+    SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(IDC_INSTALL_PATH).GetSafeHwnd()), TRUE);
 }
 
 // Drop-down suggestions of file-system folders for the install path box. Any failure just leaves

@@ -1,3 +1,4 @@
+#include "install/PathRoot.h"
 #include "install/SystemErrorText.h"
 #include "res/resource.h"
 #include "ui/InstallerDlg.h"
@@ -69,8 +70,8 @@ bool CInstallerDlg::DoInstall(bool allUsers) {
     return true;
 }
 
-// Creates each folder along path from the left. Prefixes of three characters or fewer ("C:",
-// "\\", "") are never created. A folder that exists already is passed over.
+// Creates each folder along path from the left, below its root (see PathRootEnd). A folder that
+// exists already is passed over.
 //
 // Beyond the folder-by-folder creation, the path must name a folder at the end: a short relative
 // name ("abc"), a drive that does not exist or a prefix that is a file would otherwise report
@@ -78,8 +79,9 @@ bool CInstallerDlg::DoInstall(bool allUsers) {
 bool CInstallerDlg::CreateDirectoryTree(const CString& path) {
     CString work = path;
     if (work.IsEmpty() || work[work.GetLength() - 1] != L'\\') work += L'\\';
+    int rootEnd = PathRootEnd(work);
     for (int separator = work.Find(L'\\'); separator >= 0; separator = work.Find(L'\\', separator + 1)) {
-        if (separator <= 3) continue;
+        if (separator <= rootEnd) continue;
         if (!::CreateDirectoryW(work.Left(separator), nullptr)) {
             DWORD error = ::GetLastError();
             if (error != ERROR_ALREADY_EXISTS) {

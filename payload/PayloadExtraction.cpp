@@ -5,8 +5,11 @@
 #include "payload/Archive.h"
 #include "payload/ResourceFile.h"
 
+#include <stdint.h>
 #include <wchar.h>
+
 #include <memory>
+#include <new>
 
 namespace {
 // Closes an archive handle on every path out of the extraction.
@@ -23,6 +26,18 @@ private:
     ArchiveHandle m_archive;
 };
 
+// Deflate yields at most 258 bytes for each two bits it reads.
+constexpr int64_t kDeflateMostBytesPerByte = 1032;
+
+// The recorded sizes are read from the executable before anything is allocated: an entry is only
+// unpacked when its compressed data can hold its recorded size and that size is within what the
+// installer holds in memory (MEMOTACK_PAYLOAD_LIMIT, the packer's limit too).
+bool PlausibleSize(const ArchiveEntry& entry) {
+    if (entry.uncompressedSize < 0 || entry.compressedSize < 0) return false;
+    if (entry.uncompressedSize > MEMOTACK_PAYLOAD_LIMIT) return false;
+    return entry.uncompressedSize <= static_cast<int64_t>(entry.compressedSize) * kDeflateMostBytesPerByte;
+}
+
 // Decompresses the first entry of the archive in data into *content. False unless the entry
 // delivered exactly its recorded size and its CRC-32 matched.
 bool UnpackFirstEntry(const BYTE* data, int size, std::unique_ptr<BYTE[]>* content, int* contentSize) {
@@ -34,9 +49,10 @@ bool UnpackFirstEntry(const BYTE* data, int size, std::unique_ptr<BYTE[]>* conte
     if (ArchiveGetEntry(archive, 0, &entry) != ArcOk) return false;
     int32_t index = -1;
     if (ArchiveFindEntry(archive, entry.name, true, &index, &entry) != ArcOk) return false;
-    if (entry.uncompressedSize < 0) return false;
+    if (!PlausibleSize(entry)) return false;
 
-    std::unique_ptr<BYTE[]> buffer(new BYTE[entry.uncompressedSize > 0 ? entry.uncompressedSize : 1]);
+    std::unique_ptr<BYTE[]> buffer(new (std::nothrow) BYTE[entry.uncompressedSize > 0 ? entry.uncompressedSize : 1]);
+    if (!buffer) return false;
     uint32_t length = static_cast<uint32_t>(entry.uncompressedSize);
     // A block of exactly the recorded size takes the whole entry in one call; the second call
     // must then find the end, which is where the size and the CRC-32 are checked.

@@ -4,6 +4,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <new>
+
 namespace {
 constexpr int kZeroTail = 16;
 }  // namespace
@@ -47,7 +49,9 @@ BOOL CResourceFile::OpenResource(HINSTANCE module, LPCWSTR id, LPCWSTR type) {
     if (!loaded) return FALSE;
     const void* bytes = ::LockResource(loaded);
     if (!bytes) return FALSE;
-    BYTE* buffer = new BYTE[size + kZeroTail];
+    // The size comes from the executable: a copy that does not fit in memory fails the open.
+    BYTE* buffer = new (std::nothrow) BYTE[size + kZeroTail];
+    if (!buffer) return FALSE;
     memcpy(buffer, bytes, size);
     memset(buffer + size, 0, kZeroTail);
     m_pData = buffer;

@@ -1,6 +1,9 @@
 // read_rows: prints what the running installer's dialog shows after its options page, for the
 // end-to-end tests. First line "button=" and the Install/Finish button's text, then one line per
 // progress row: "index|label|status image|error text", UTF-8. Exits 1 when there is no dialog.
+// read_rows --options prints the options page instead: "folder=" and the folder box's text, the
+// check states (0 or 1) of "everyone=", "justme=", "run=" and "help=", and "focus=" with the id of
+// the control that has the keyboard focus.
 //
 // The list view belongs to another process, so the item and its text buffer are placed in that
 // process's memory, where the list view writes them.
@@ -14,6 +17,11 @@ namespace {
 
 const int kProgressList = 1016;
 const int kInstallButton = 1000;
+const int kFolderBox = 1011;
+const int kForEveryone = 1008;
+const int kForJustMe = 1007;
+const int kRunAfter = 1005;
+const int kShowHelp = 1014;
 const int kTextChars = 1024;
 
 void Print(const std::wstring& text) {
@@ -47,11 +55,33 @@ std::wstring ReadCell(HWND list, HANDLE process, RemoteItem* remote, int row, in
     return local.text;
 }
 
+void PrintOptions(HWND dialog) {
+    wchar_t folder[kTextChars] = {};
+    ::SendDlgItemMessageW(dialog, kFolderBox, WM_GETTEXT, kTextChars, reinterpret_cast<LPARAM>(folder));
+    Print(std::wstring(L"folder=") + folder + L"\n");
+    const struct {
+        const wchar_t* name;
+        int id;
+    } checks[] = {{L"everyone", kForEveryone}, {L"justme", kForJustMe}, {L"run", kRunAfter}, {L"help", kShowHelp}};
+    for (const auto& check : checks) {
+        LRESULT state = ::SendDlgItemMessageW(dialog, check.id, BM_GETCHECK, 0, 0);
+        Print(std::wstring(check.name) + L"=" + std::to_wstring(state) + L"\n");
+    }
+    GUITHREADINFO thread = {};
+    thread.cbSize = sizeof thread;
+    ::GetGUIThreadInfo(::GetWindowThreadProcessId(dialog, nullptr), &thread);
+    Print(L"focus=" + std::to_wstring(thread.hwndFocus ? ::GetDlgCtrlID(thread.hwndFocus) : 0) + L"\n");
+}
+
 }  // namespace
 
-int wmain() {
+int wmain(int argc, wchar_t** argv) {
     HWND dialog = ::FindWindowW(nullptr, L"Memotack Installer");
     if (!dialog) return 1;
+    if (argc > 1 && std::wstring(argv[1]) == L"--options") {
+        PrintOptions(dialog);
+        return 0;
+    }
     wchar_t caption[256] = {};
     ::GetWindowTextW(::GetDlgItem(dialog, kInstallButton), caption, 256);
     Print(std::wstring(L"button=") + caption + L"\n");

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # -extract writes memotack.exe and memotack.chm, as packed, into the current folder and creates
-# nothing else; it overwrites older copies; a folder it cannot write to gives exit code 1603.
+# nothing else; it overwrites older copies; a folder it cannot write to, or a damaged payload, gives
+# exit code 1603.
 source "$(dirname "$0")/lib.sh"
 fresh_prefix extract
 payload_dir="$BUILD_DIR/res/payload"
@@ -45,4 +46,27 @@ if mount -t tmpfs -o ro,size=1m tmpfs "$ro" 2>/dev/null; then
 else
     echo "skipped: read-only folder (mounting is not permitted here)"
 fi
+
+# An installer whose payload 134 records 1.5 GiB in both of its headers: a damaged payload, not a
+# crash (which would be exit code 3).
+damaged="$BUILD_DIR/e2e/damaged_setup.exe"
+python3 - "$SETUP_EXE" "$payload_dir/memotack_exe.zip" "$damaged" <<'PY'
+import struct, sys
+setup, archive = open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read()
+at = setup.find(archive)
+assert at > 0 and setup.find(archive, at + 1) < 0, "payload 134 not found once in the installer"
+patched = bytearray(archive)
+central = struct.unpack_from("<I", archive, len(archive) - 6)[0]
+for size_field in (22, central + 24):
+    struct.pack_into("<I", patched, size_field, 3 << 29)
+open(sys.argv[3], "wb").write(setup[:at] + patched + setup[at + len(archive):])
+PY
+SETUP_EXE="$damaged"
+rm -rf "$cwd" && mkdir -p "$cwd"
+in_folder "$cwd" -extract
+check_eq "-extract with a damaged payload: exit code" 1603 "$SETUP_STATUS"
+check_eq "only the help file written" "memotack.chm" "$(ls -A "$cwd")"
+run_setup -silent
+check_eq "-silent with a damaged payload: exit code" 1603 "$SETUP_STATUS"
+check "no memotack.exe installed" test ! -e "$(drive_c 'Program Files (x86)/Memotack/memotack.exe')"
 finish

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The real installer under X: Escape on the options page ends it with 1602 and installs nothing;
-# Enter presses Install, the rows appear, Enter again presses Finish and the exit code is 0.
+# a folder typed at once lands in the folder box and nowhere else; Enter presses Install, the rows
+# appear, Enter again presses Finish and the exit code is 0. Installs onto a share and below a
+# long-path prefix end with every row done.
 # Leaves a screenshot of the finished page in build/e2e/finished-page.png.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/effects_lib.sh"
@@ -35,9 +37,32 @@ press Escape
 check_eq "Escape on the options page: exit code" 1602 "$(wait_exit $pid 30)"
 check "Escape installed nothing" test ! -e "$folder"
 
+# click_empty_part: activates the dialog without moving the focus (the strip between Cancel and
+# Install holds no control); Xvfb has no window manager to give it the keyboard.
+click_empty_part() {
+    local window
+    window=$(xdotool search --onlyvisible --name '^Memotack Installer$' | head -n 1)
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    xdotool mousemove --window "$window" $((WIDTH / 2)) $((HEIGHT * 93 / 100)) click 1
+    sleep 0.3
+}
+
+visible_windows() { xdotool search --onlyvisible --name '.' 2>/dev/null | sort; }
+
+# A folder typed right after the dialog opens replaces the one in the box and changes nothing else:
+# no mnemonic of the page (e, j, m, h, w, i) acts on the letters.
 start_setup
 wait_for_window "Memotack Installer" 60 || true
 sleep 0.5
+click_empty_part
+windows_before=$(visible_windows)
+typed='C:\100% Notes\Memotack'
+xdotool type --delay 30 "$typed"
+sleep 0.5
+check_eq "the options page after typing" "$(printf '%s\n' "folder=$typed" everyone=0 justme=1 run=1 help=1 focus=1011)" \
+    "$(wine "$READ_ROWS" --options </dev/null 2>/dev/null | tr -d '\r')"
+check_eq "no other window opened" "$windows_before" "$(visible_windows)"
+check_eq "nothing installed yet" "button=&Install" "$(dialog_rows)"
 # Clear "Run &Memotack" and "Show &help file" by their mnemonics: the windows they would open
 # would take the keyboard focus from the finished page.
 press alt+m
@@ -52,7 +77,35 @@ check "still open on the finished page" kill -0 $pid
 focus_installer
 press Return
 check_eq "Install then Finish: exit code" 0 "$(wait_exit $pid 30)"
-check "memotack.exe installed" test -s "$folder/memotack.exe"
-check "memotack.chm installed" test -s "$folder/memotack.chm"
+check "memotack.exe installed in the typed folder" test -s "$(drive_c '100% Notes/Memotack/memotack.exe')"
+check "memotack.chm installed in the typed folder" test -s "$(drive_c '100% Notes/Memotack/memotack.chm')"
+check "nothing in the default folder" test ! -e "$folder"
+
+# install_into FOLDER: types FOLDER, installs without the after-install steps and checks that every
+# row is done before pressing Finish.
+install_into() {
+    start_setup
+    wait_for_window "Memotack Installer" 60 || true
+    sleep 0.5
+    click_empty_part
+    xdotool type --delay 30 "$1"
+    press alt+m
+    press alt+h
+    press Return
+    check "$1: the install reaches the finished page" wait_install_done
+    check_eq "$1: rows not done" "" "$(grep -vxE 'button=&Finish|[0-9]+\|[^|]*\|4\|' <<<"$ROWS")"
+    focus_installer
+    press Return
+    check_eq "$1: exit code" 0 "$(wait_exit $pid 30)"
+}
+
+# A share that exists: Wine serves \\fileserver\notes from the prefix's dosdevices/unc folder.
+share="$BUILD_DIR/e2e/interactive-share"
+rm -rf "$share" && mkdir -p "$share" "$WINEPREFIX/dosdevices/unc/fileserver"
+ln -sfn "$share" "$WINEPREFIX/dosdevices/unc/fileserver/notes"
+install_into '\\fileserver\notes\Memotack'
+check "memotack.exe on the share" test -s "$share/Memotack/memotack.exe"
+install_into '\\?\C:\Long Path\Memotack'
+check "memotack.exe under the long-path prefix" test -s "$(drive_c 'Long Path/Memotack/memotack.exe')"
 echo "screenshot: $BUILD_DIR/e2e/finished-page.png"
 finish

@@ -1,9 +1,14 @@
+#include "install/PathRoot.h"
 #include "install/SystemErrorText.h"
 #include "tests/support/DialogHarness.h"
 
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
 #include <stdlib.h>
+
+#include <algorithm>
+#include <string>
 
 namespace {
 class CreateDirectoryTreeTest : public testing::Test {
@@ -81,6 +86,56 @@ TEST_F(CreateDirectoryTreeTest, FailsWithTheSystemMessageWhenAFolderCannotBeCrea
     m_dialog.m_strError.Empty();
     EXPECT_FALSE(m_dialog.CreateDirectoryTree(file));
     EXPECT_STREQ(m_dialog.m_strError, GetSystemErrorText(ERROR_ALREADY_EXISTS));
+}
+
+TEST(PathRootEnd, SharesAndLongPathDrivesAreRootsAsAWhole) {
+    EXPECT_EQ(6, PathRootEnd(L"\\\\?\\C:\\Memotack\\"));
+    EXPECT_EQ(6, PathRootEnd(L"\\\\.\\C:\\Memotack\\"));
+    EXPECT_EQ(14, PathRootEnd(L"\\\\server\\share\\Memotack\\"));
+    EXPECT_EQ(20, PathRootEnd(L"\\\\?\\unc\\server\\share\\Memotack\\"));
+    // Nothing but a root, or less: nothing to create.
+    EXPECT_EQ(9, PathRootEnd(L"\\\\server\\"));
+    EXPECT_EQ(4, PathRootEnd(L"\\\\?\\"));
+    // Every other path keeps its three-character prefix.
+    EXPECT_EQ(3, PathRootEnd(L"C:\\Memotack\\"));
+    EXPECT_EQ(3, PathRootEnd(L"\\Memotack\\"));
+    EXPECT_EQ(3, PathRootEnd(L"abc\\"));
+}
+
+TEST_F(CreateDirectoryTreeTest, LongPathPrefixCreatesTheFoldersBelowTheDrive) {
+    CString deep = L"\\\\?\\" + m_root.Path() + L"\\long\\path";
+    m_dialog.m_strError = L"untouched";
+    EXPECT_TRUE(m_dialog.CreateDirectoryTree(deep)) << m_dialog.m_strError.GetString();
+    EXPECT_TRUE(FolderExists(m_root.Path() + L"\\long\\path"));
+    EXPECT_TRUE(m_dialog.CreateDirectoryTree(L"\\\\?\\C:\\"));
+    EXPECT_STREQ(m_dialog.m_strError, L"untouched");
+}
+
+// Wine serves \\server\share from the folder dosdevices\unc\server\share of its prefix, which a
+// program reaches through drive Z:. The share made there exists before the install, as a real one
+// would; only folders below it are created.
+TEST_F(CreateDirectoryTreeTest, SharesAreRootsThatExistAndFoldersAreCreatedBelowThem) {
+    const wchar_t* prefix = _wgetenv(L"WINEPREFIX");
+    if (!prefix) GTEST_SKIP() << "the share is made in the Wine prefix; WINEPREFIX not set";
+    std::wstring server = std::wstring(L"Z:") + prefix + L"/dosdevices/unc/memotack-test-server";
+    std::replace(server.begin(), server.end(), L'/', L'\\');
+    RemoveTree(server.c_str());
+    ASSERT_EQ(ERROR_SUCCESS, ::SHCreateDirectoryExW(nullptr, (server + L"\\share").c_str(), nullptr));
+
+    m_dialog.m_strError = L"untouched";
+    EXPECT_TRUE(m_dialog.CreateDirectoryTree(L"\\\\memotack-test-server\\share"));
+    EXPECT_TRUE(m_dialog.CreateDirectoryTree(L"\\\\memotack-test-server\\share\\"));
+    EXPECT_TRUE(m_dialog.CreateDirectoryTree(L"\\\\memotack-test-server\\share\\Memotack\\Sub"));
+    EXPECT_TRUE(FolderExists((server + L"\\share\\Memotack\\Sub").c_str()));
+    EXPECT_TRUE(m_dialog.CreateDirectoryTree(L"\\\\?\\UNC\\memotack-test-server\\share\\Long"));
+    EXPECT_TRUE(FolderExists((server + L"\\share\\Long").c_str()));
+    EXPECT_STREQ(m_dialog.m_strError, L"untouched");
+
+    // A share that does not exist is never created.
+    EXPECT_FALSE(m_dialog.CreateDirectoryTree(L"\\\\memotack-test-server\\missing\\Memotack"));
+    EXPECT_FALSE(m_dialog.CreateDirectoryTree(L"\\\\?\\UNC\\memotack-test-server\\missing\\Memotack"));
+    EXPECT_FALSE(FolderExists((server + L"\\missing").c_str()));
+    RemoveTree(server.c_str());
 }
 
 // Run by tests/e2e/install_faults.sh, which mounts a read-only folder and names it here.

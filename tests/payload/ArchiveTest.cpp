@@ -159,6 +159,20 @@ TEST(Archive, OpensArchivesThatStartAfterOtherBytes) {
         EXPECT_EQ(0xA1u, Entry(byHandle, 2).attributes);
         EXPECT_EQ(ArcOk, ArchiveClose(byHandle));
     }
+
+    // Timestamp blocks are read where the reader itself places the local extra field, which
+    // counts the bytes before the archive (minizip's own reading of the field does not).
+    Bytes shifted = RepeatText("junk", 250);
+    Bytes crafted = LoadTestResource(IDR_TEST_CRAFTED);
+    shifted.insert(shifted.end(), crafted.begin(), crafted.end());
+    ArchiveHandle behind = ArchiveOpen(shifted.data(), static_cast<uint32_t>(shifted.size()), ArcIoMemory);
+    ASSERT_NE(nullptr, behind);
+    ArchiveEntry entry = Entry(behind, kUtAll);
+    EXPECT_TRUE(SameTime(FileTimeOf(kUnixTime), entry.modifyTime));
+    EXPECT_TRUE(SameTime(FileTimeOf(kUnixTime + 60), entry.accessTime));
+    EXPECT_TRUE(SameTime(FileTimeOf(kUnixTime + 120), entry.createTime));
+    EXPECT_TRUE(SameTime(FileTimeOf(kUnixTime), Entry(behind, kUtModify).modifyTime));
+    EXPECT_EQ(ArcOk, ArchiveClose(behind));
 }
 
 TEST(Archive, OpenRefusesWhatItCannotRead) {

@@ -6,6 +6,23 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
+#include <new>
+
+// The extraction allocates its buffers with the non-throwing array new; this executable's own
+// version of it records the largest size asked for. Both array deletes go to the same heap.
+namespace {
+size_t g_largestArrayRequest = 0;
+}  // namespace
+
+void* operator new[](size_t size, const std::nothrow_t&) noexcept {
+    if (size > g_largestArrayRequest) g_largestArrayRequest = size;
+    return malloc(size ? size : 1);
+}
+void operator delete[](void* block) noexcept { free(block); }
+void operator delete[](void* block, size_t) noexcept { free(block); }
+
 namespace {
 const wchar_t kUntouched[] = L"(untouched)";
 
@@ -71,8 +88,10 @@ TEST_F(ExtractPayloadTest, ReportsADestinationThatCannotBeOpened) {
 
 TEST_F(ExtractPayloadTest, RefusesDamagedPayloadsAndKeepsTheOldFile) {
     std::wstring path = folder / L"memotack.exe";
-    for (WORD id :
-         {IDR_PAYLOAD_NOTZIP, IDR_PAYLOAD_BADCRC, IDR_PAYLOAD_BADSIZE, IDR_PAYLOAD_TRUNCATED, IDR_TEST_ZERO}) {
+    // HUGE claims 1.5 GiB in a few bytes of deflate data; OVERLIMIT decompresses to one byte more than
+    // the installer holds in memory.
+    for (WORD id : {IDR_PAYLOAD_NOTZIP, IDR_PAYLOAD_BADCRC, IDR_PAYLOAD_BADSIZE, IDR_PAYLOAD_TRUNCATED, IDR_TEST_ZERO,
+                    IDR_PAYLOAD_HUGE, IDR_PAYLOAD_OVERLIMIT}) {
         ASSERT_TRUE(WriteFileBytes(path, Readme()));
         dialog.m_strError = kUntouched;
         EXPECT_FALSE(Extract(id, path)) << id;
@@ -81,4 +100,15 @@ TEST_F(ExtractPayloadTest, RefusesDamagedPayloadsAndKeepsTheOldFile) {
         EXPECT_EQ(dialog.m_strError, expected) << id;
         EXPECT_EQ(Readme(), ReadFileBytes(path)) << id;
     }
+}
+
+// A recorded size that the compressed data cannot hold is refused before a buffer for it is asked
+// for: the largest array that the extraction requests stays far below that size.
+TEST_F(ExtractPayloadTest, ImplausibleSizeIsRefusedWithoutAllocatingIt) {
+    g_largestArrayRequest = 0;
+    EXPECT_FALSE(Extract(IDR_PAYLOAD_CLAIMED, folder / L"memotack.exe"));
+    EXPECT_LT(g_largestArrayRequest, size_t(MEMOTACK_PAYLOAD_LIMIT / 2));
+    g_largestArrayRequest = 0;
+    EXPECT_TRUE(Extract(IDR_PAYLOAD_OK, folder / L"memotack.exe"));
+    EXPECT_GE(g_largestArrayRequest, size_t(200000)) << "the whole-entry buffer is seen here";
 }

@@ -1,5 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the payload tests' archives into OUTDIR.
+"""Writes the payload tests' archives into OUTDIR. Usage: make_test_archives.py OUTDIR LIMIT
+
+LIMIT is the build's MEMOTACK_PAYLOAD_LIMIT, the largest file the installer unpacks.
 
 Most are made by other tools (Info-ZIP zip, Python's zipfile, 7-Zip), so that the reader is tried
 on archives it did not make; a few with exact, unusual bytes (long names, timestamp blocks, bad
@@ -38,11 +40,14 @@ def central_record(name, method, crc, csize, usize, offset, external, made_by=20
 
 
 def crafted(entries):
-    """entries: dicts with name (bytes), data, and optional method, crc, usize, extra, external, made_by."""
+    """entries: dicts with name (bytes), data, and optional method, packed (data as stored), crc, usize, extra,
+    external, made_by."""
     body, central = b"", b""
     for e in entries:
         data, method = e["data"], e.get("method", 8)
-        if method == 8:
+        if "packed" in e:
+            packed = e["packed"]
+        elif method == 8:
             packer = zlib.compressobj(9, zlib.DEFLATED, -15)
             packed = packer.compress(data) + packer.flush()
         else:
@@ -60,6 +65,17 @@ def crafted(entries):
 def ut_block(flags, *times):
     data = bytes([flags]) + b"".join(struct.pack("<i", t) for t in times)
     return struct.pack("<HH", 0x5455, len(data)) + data
+
+
+def deflated_zeros(count):
+    """(raw deflate data, CRC-32) of count zero bytes, made a megabyte at a time."""
+    packer, chunk, crc, parts = zlib.compressobj(9, zlib.DEFLATED, -15), bytes(1 << 20), 0, []
+    while count > 0:
+        piece = chunk[:min(count, len(chunk))]
+        parts.append(packer.compress(piece))
+        crc = zlib.crc32(piece, crc)
+        count -= len(piece)
+    return b"".join(parts) + packer.flush(), crc
 
 
 def write(path, data):
@@ -165,6 +181,16 @@ def main():
                                                             "crc": zlib.crc32(big) ^ 0x100}]))
     write(os.path.join(out, "payload_badsize.zip"), crafted([{"name": b"memotack.exe", "data": big,
                                                              "usize": len(big) + 1}]))
+    # Recorded sizes the installer must not try to hold: 1.5 GiB, and the limit itself, claimed by
+    # deflate data that cannot hold them; one byte over the limit in data that does decompress to it.
+    write(os.path.join(out, "payload_huge.zip"), crafted([{"name": b"memotack.exe", "data": big,
+                                                          "usize": 3 << 29}]))
+    limit = int(sys.argv[2])
+    write(os.path.join(out, "payload_claimed.zip"), crafted([{"name": b"memotack.exe", "data": big, "usize": limit}]))
+    packed, crc = deflated_zeros(limit + 1)
+    assert (limit + 1) <= 1032 * len(packed), "the over-limit payload must look plausible otherwise"
+    write(os.path.join(out, "payload_overlimit.zip"), crafted([{"name": b"memotack.exe", "data": b"", "packed": packed,
+                                                               "crc": crc, "usize": limit + 1}]))
     write(os.path.join(out, "payload_truncated.zip"), crafted([{"name": b"memotack.exe", "data": big}])[:1500])
     write(os.path.join(out, "hundred.bin"), bytes(range(100)))
     write(os.path.join(out, "zero.bin"), b"")

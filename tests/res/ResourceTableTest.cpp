@@ -146,6 +146,129 @@ BITMAPINFOHEADER Header(const std::vector<BYTE>& data) {
     return header;
 }
 
+// Reads a dialog template field by field: numbers little-endian, texts UTF-16 ending in a zero.
+class TemplateReader {
+public:
+    explicit TemplateReader(const std::vector<BYTE>& data) : m_data(data) {}
+    size_t Position() const { return m_at; }
+    bool Overrun() const { return m_at > m_data.size(); }
+    BYTE Byte() {
+        BYTE value = m_at < m_data.size() ? m_data[m_at] : 0;
+        ++m_at;
+        return value;
+    }
+    WORD Word() {
+        BYTE low = Byte();
+        return static_cast<WORD>(low | (Byte() << 8));
+    }
+    DWORD Dword() {
+        WORD low = Word();
+        return low | (static_cast<DWORD>(Word()) << 16);
+    }
+    std::wstring Text() {
+        std::wstring text;
+        for (WORD c = Word(); c != 0 && !Overrun(); c = Word()) text += static_cast<wchar_t>(c);
+        return text;
+    }
+    // A name or number field: "" when absent, "#<number>" for a number, else the text.
+    std::wstring NameOrNumber() {
+        WORD first = Word();
+        if (first == 0) return L"";
+        if (first == 0xFFFF) return L"#" + std::to_wstring(Word());
+        return static_cast<wchar_t>(first) + Text();
+    }
+    void AlignToDword() { m_at = (m_at + 3) & ~size_t(3); }
+
+private:
+    const std::vector<BYTE>& m_data;
+    size_t m_at = 0;
+};
+
+struct TemplateControl {
+    int id;
+    std::wstring className;  // the predefined classes' numbers as their names
+    std::wstring text;
+    DWORD style;
+    short x, y, cx, cy;
+    bool operator==(const TemplateControl& o) const {
+        return std::tie(id, className, text, style, x, y, cx, cy) ==
+               std::tie(o.id, o.className, o.text, o.style, o.x, o.y, o.cx, o.cy);
+    }
+};
+
+void PrintTo(const TemplateControl& c, std::ostream* out) {
+    *out << c.id << " " << c.className << " \"" << c.text << "\" style 0x" << std::hex << c.style << std::dec << " "
+         << c.x << "," << c.y << "," << c.cx << "," << c.cy;
+}
+
+TEST_F(SetupResources, DialogTemplateHoldsTheControlsInTabOrder) {
+    std::vector<BYTE> data = Data(RT_DIALOG, 102, kEnglishUs);
+    ASSERT_FALSE(data.empty());
+    TemplateReader in(data);
+    EXPECT_EQ(1, in.Word()) << "extended template version";
+    EXPECT_EQ(0xFFFF, in.Word());
+    EXPECT_EQ(0u, in.Dword()) << "help id";
+    EXPECT_EQ(static_cast<DWORD>(WS_EX_APPWINDOW), in.Dword());
+    EXPECT_EQ(static_cast<DWORD>(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME |
+                                 DS_SETFONT),
+              in.Dword());
+    WORD count = in.Word();
+    short frame[4];
+    for (short& value : frame) value = static_cast<short>(in.Word());
+    EXPECT_EQ(std::vector<short>({0, 0, 355, 207}), std::vector<short>(frame, frame + 4));
+    EXPECT_EQ(L"", in.NameOrNumber()) << "menu";
+    EXPECT_EQ(L"", in.NameOrNumber()) << "window class";
+    EXPECT_EQ(L"Memotack Installer", in.Text());
+    EXPECT_EQ(8, in.Word()) << "points";
+    EXPECT_EQ(0, in.Word()) << "weight";
+    EXPECT_EQ(0, in.Byte()) << "italic";
+    EXPECT_EQ(1, in.Byte()) << "character set";
+    EXPECT_EQ(L"Tahoma", in.Text());
+
+    const DWORD shown = WS_CHILD | WS_VISIBLE;
+    const std::vector<TemplateControl> expected = {
+        {1008, L"BUTTON", L"Install for &Everyone", BS_AUTORADIOBUTTON | shown, 51, 43, 135, 10},
+        {1007, L"BUTTON", L"Install for &Just me", BS_AUTORADIOBUTTON | shown, 51, 56, 135, 10},
+        {1011, L"EDIT", L"", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL | shown, 51, 86, 282, 14},
+        {1006, L"BUTTON", L"Bro&wse...", BS_PUSHBUTTON | WS_TABSTOP | shown, 283, 103, 50, 14},
+        {1005, L"BUTTON", L"Run &Memotack", BS_AUTOCHECKBOX | WS_TABSTOP | shown, 51, 145, 132, 10},
+        {1014, L"BUTTON", L"Show &help file", BS_AUTOCHECKBOX | WS_TABSTOP | shown, 51, 158, 132, 10},
+        {1013, L"BUTTON", L"Cancel", BS_PUSHBUTTON | WS_TABSTOP | shown, 42, 186, 50, 14},
+        {1000, L"BUTTON", L"&Install", BS_DEFPUSHBUTTON | WS_TABSTOP | shown, 298, 186, 50, 14},
+        {1019, L"STATIC", L"Install path:", SS_LEFT | WS_GROUP | shown, 49, 75, 40, 8},
+        {1018, L"BUTTON", L" After install ", BS_GROUPBOX | shown, 41, 131, 307, 45},
+        {1017, L"BUTTON", L" Install options ", BS_GROUPBOX | shown, 41, 26, 307, 101},
+        {-1, L"STATIC", L"#133", SS_ICON | shown, 7, 7, 20, 20},
+        {1016, L"SysListView32", L"List1",
+         LVS_REPORT | LVS_SINGLESEL | LVS_NOCOLUMNHEADER | WS_BORDER | WS_TABSTOP | WS_CHILD, 7, 63, 20, 57},
+        {-1, L"STATIC", L"Installer ver 2.1 02.07.14", SS_LEFT | WS_GROUP | shown, 7, 173, 30, 26},
+    };
+    ASSERT_EQ(expected.size(), count);
+    for (size_t i = 0; i < expected.size(); ++i) {
+        in.AlignToDword();
+        EXPECT_EQ(0u, in.Dword()) << "help id, control " << i;
+        EXPECT_EQ(0u, in.Dword()) << "extended style, control " << i;
+        TemplateControl control = {};
+        control.style = in.Dword();
+        control.x = static_cast<short>(in.Word());
+        control.y = static_cast<short>(in.Word());
+        control.cx = static_cast<short>(in.Word());
+        control.cy = static_cast<short>(in.Word());
+        control.id = static_cast<int>(in.Dword());
+        control.className = in.NameOrNumber();
+        for (const auto& [number, name] : {std::pair{L"#128", L"BUTTON"}, {L"#129", L"EDIT"}, {L"#130", L"STATIC"}})
+            if (control.className == number) control.className = name;
+        // Class names count without regard to case, as for the window manager (windres writes
+        // them in capitals).
+        if (_wcsicmp(control.className.c_str(), expected[i].className.c_str()) == 0)
+            control.className = expected[i].className;
+        control.text = in.NameOrNumber();
+        EXPECT_EQ(0, in.Word()) << "creation data, control " << i;
+        EXPECT_EQ(expected[i], control) << "control " << i;
+    }
+    EXPECT_EQ(data.size(), in.Position()) << "nothing after the last control";
+}
+
 TEST_F(SetupResources, StatusBitmapsHaveTheirFormats) {
     std::vector<BYTE> strip = Data(RT_BITMAP, 138, kEnglishUk);
     BITMAPINFOHEADER s = Header(strip);

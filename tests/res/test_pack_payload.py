@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks the payload packer's archives field by field and with Info-ZIP's unzip.
 
-Usage: test_pack_payload.py PACKER [BUILT_ARCHIVE...]
+Usage: test_pack_payload.py PACKER LIMIT [BUILT_ARCHIVE...]
+LIMIT is the build's MEMOTACK_PAYLOAD_LIMIT, which the build passes to the packer.
 The built archives (the installer's payloads 134 and 135) get the same layout checks.
 """
 import os
@@ -14,11 +15,14 @@ import unittest
 import zlib
 
 PACKER = None
+LIMIT = None
 BUILT_ARCHIVES = []
 
 
-def run_packer(*args, env=None):
-    return subprocess.run([sys.executable, PACKER, *args], capture_output=True, text=True, env=env)
+def run_packer(*args, env=None, limit=None):
+    limit = LIMIT if limit is None else limit
+    return subprocess.run([sys.executable, PACKER, *args, '--limit', str(limit)], capture_output=True, text=True,
+                          env=env)
 
 
 def check_layout(test, archive, name, content=None):
@@ -120,15 +124,22 @@ class PackerTest(unittest.TestCase):
         self.assertIn('not found', result.stderr)
         self.assertFalse(os.path.exists(output))
 
-    def test_input_over_4_gib_stops_with_a_message(self):
+    def test_input_over_the_limit_stops_with_a_message(self):
         big = os.path.join(self.folder, 'big.exe')
         with open(big, 'wb') as f:
-            f.truncate(4 * 1024 ** 3 + 1)  # sparse: costs no disk space
+            f.truncate(LIMIT + 1)  # sparse: costs no disk space
         output = os.path.join(self.folder, 'big.zip')
         result = run_packer(big, output)
         self.assertNotEqual(result.returncode, 0)
-        self.assertIn('at most 4294967295', result.stderr)
+        self.assertIn(f'is {LIMIT + 1} bytes; the installer unpacks payloads of at most {LIMIT} bytes', result.stderr)
         self.assertFalse(os.path.exists(output))
+        # The limit itself is allowed; one that the installer's signed sizes cannot hold is not.
+        size = len(self.content)
+        self.assertEqual(run_packer(self.input, output, limit=size).returncode, 0)
+        self.assertNotEqual(run_packer(self.input, output, limit=size - 1).returncode, 0)
+        result = run_packer(self.input, output, limit=2 ** 31)
+        self.assertNotEqual(result.returncode, 0)
+        self.assertIn('--limit must be', result.stderr)
 
 
 class BuiltPayloadTest(unittest.TestCase):
@@ -146,5 +157,6 @@ class BuiltPayloadTest(unittest.TestCase):
 
 if __name__ == '__main__':
     PACKER = sys.argv[1]
-    BUILT_ARCHIVES = sys.argv[2:]
+    LIMIT = int(sys.argv[2])
+    BUILT_ARCHIVES = sys.argv[3:]
     unittest.main(argv=[sys.argv[0], '-v'])

@@ -4,6 +4,7 @@
 #include "app/RunModes.h"
 #include "framework/CWinApp.h"
 #include "res/resource.h"
+#include "tests/support/DialogHarness.h"
 #include "tests/support/ModalDriver.h"
 #include "ui/Painting.h"
 
@@ -30,8 +31,9 @@ protected:
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(folder)) << "folder was created";
         HKEY key;
         EXPECT_NE(ERROR_SUCCESS,
-                  ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\PelmoMemotack",
-                                  0, KEY_READ, &key))
+                  ::RegOpenKeyExW(HKEY_LOCAL_MACHINE,
+                                  L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\PelmoMemotack", 0,
+                                  KEY_READ, &key))
             << "uninstall entry was written";
     }
 };
@@ -80,9 +82,14 @@ TEST_F(InstallerDialog, OptionsPageShowsTheSpecifiedControlsAndEndsOnCancel) {
         EXPECT_EQ(200, ::SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0));
         EXPECT_EQ(245, ::SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0));
 
-        // The dialog manager gives the focus to the first tab stop. Checking "Just me" gave that
-        // radio button WS_TABSTOP (auto radio buttons do), which puts it before the folder box.
-        EXPECT_EQ(::GetDlgItem(w, IDC_FOR_JUST_ME), ::GetFocus());
+        // The folder box has the focus, although checking "Just me" gave that radio button a tab
+        // stop ahead of it (auto radio buttons get one), where the dialog manager would have put it.
+        EXPECT_EQ(::GetDlgItem(w, IDC_INSTALL_PATH), ::GetFocus());
+        DWORD selStart = 1, selEnd = 0;
+        ::SendDlgItemMessageW(w, IDC_INSTALL_PATH, EM_GETSEL, reinterpret_cast<WPARAM>(&selStart),
+                              reinterpret_cast<LPARAM>(&selEnd));
+        EXPECT_EQ(0u, selStart) << "typing replaces the whole folder";
+        EXPECT_EQ(static_cast<DWORD>(DefaultFolder().GetLength()), selEnd);
         EXPECT_TRUE(::GetWindowLongW(::GetDlgItem(w, IDC_FOR_JUST_ME), GWL_STYLE) & WS_TABSTOP);
         EXPECT_EQ(reinterpret_cast<LRESULT>(dialog.m_hIcon), ::SendMessageW(w, WM_GETICON, ICON_BIG, 0));
         EXPECT_EQ(reinterpret_cast<LRESULT>(dialog.m_hIcon), ::SendMessageW(w, WM_GETICON, ICON_SMALL, 0));
@@ -132,6 +139,105 @@ TEST_F(InstallerDialog, DataExchangeRoundTrip) {
         dialog.OnCancelButton();
     });
     EXPECT_EQ(IDCANCEL, dialog.DoModal());
+}
+
+namespace {
+struct PickerSearch {
+    HWND installer;
+    HWND found;
+};
+
+BOOL CALLBACK MatchPicker(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<PickerSearch*>(param);
+    wchar_t className[16] = {};
+    ::GetClassNameW(window, className, 16);
+    if (window == search->installer || !::IsWindowVisible(window) || wcscmp(className, L"#32770") != 0) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// The shell's folder picker: a visible dialog of this thread other than the installer.
+HWND FindPicker(HWND installer) {
+    PickerSearch search = {installer, nullptr};
+    ::EnumThreadWindows(::GetCurrentThreadId(), &MatchPicker, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+BOOL CALLBACK MatchTree(HWND window, LPARAM param) {
+    wchar_t className[32] = {};
+    ::GetClassNameW(window, className, 32);
+    if (wcscmp(className, WC_TREEVIEWW) != 0) return TRUE;
+    *reinterpret_cast<HWND*>(param) = window;
+    return FALSE;
+}
+
+// The text of the folder selected in the picker's tree.
+CString SelectedFolderName(HWND picker) {
+    HWND tree = nullptr;
+    ::EnumChildWindows(picker, &MatchTree, reinterpret_cast<LPARAM>(&tree));
+    wchar_t text[MAX_PATH] = {};
+    TVITEMW item = {};
+    item.mask = TVIF_TEXT;
+    item.hItem = tree ? TreeView_GetSelection(tree) : nullptr;
+    item.pszText = text;
+    item.cchTextMax = MAX_PATH;
+    if (item.hItem) TreeView_GetItem(tree, &item);
+    return text;
+}
+}  // namespace
+
+// Browse: a chosen folder replaces the whole path, nothing appended; Cancel in the picker keeps the
+// typed path. Either way the check boxes stay as the user left them.
+TEST_F(InstallerDialog, BrowseReplacesThePathWithTheChosenFolderAndCancelKeepsIt) {
+    TempFolder chosen(L"browse");
+    CInstallerDlg dialog;
+    struct Outcome {
+        bool pickerShown = false;
+        CString path;
+        LRESULT runAfter = -1, showHelp = -1;
+    } afterOk, afterCancel;
+    // Types a path, clears the check box uncheck, presses Browse and in the picker chooses selection
+    // (Cancel for null).
+    auto browse = [&](HWND w, int uncheck, LPCWSTR selection, Outcome* outcome) {
+        ::SetDlgItemTextW(w, IDC_INSTALL_PATH, L"D:\\typed\\folder");
+        ::CheckDlgButton(w, uncheck, BST_UNCHECKED);
+        RunDuringModalLoop(
+            [&] {
+                HWND picker = FindPicker(w);
+                outcome->pickerShown = picker != nullptr;
+                // The picker may still be filling its tree, which selects the desktop: select until
+                // the folder stays selected.
+                CString leaf = selection ? CString(wcsrchr(selection, L'\\') + 1) : CString();
+                if (selection)
+                    PumpUntil(
+                        [&] {
+                            ::SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(selection));
+                            return SelectedFolderName(picker) == leaf;
+                        },
+                        5000);
+                ::PostMessageW(picker, WM_COMMAND, selection ? IDOK : IDCANCEL, 0);
+            },
+            500);
+        dialog.OnBrowse();
+        outcome->path = DialogItemText(w, IDC_INSTALL_PATH);
+        outcome->runAfter = Check(w, IDC_RUN_AFTER);
+        outcome->showHelp = Check(w, IDC_SHOW_HELP);
+    };
+    RunDuringModalLoop([&] {
+        browse(dialog.m_hWnd, IDC_RUN_AFTER, chosen.Path(), &afterOk);
+        browse(dialog.m_hWnd, IDC_SHOW_HELP, nullptr, &afterCancel);
+        dialog.OnCancelButton();
+    });
+    EXPECT_EQ(IDCANCEL, dialog.DoModal());
+    EXPECT_TRUE(afterOk.pickerShown);
+    EXPECT_EQ(afterOk.path, chosen.Path());
+    EXPECT_EQ(BST_UNCHECKED, afterOk.runAfter);
+    EXPECT_EQ(BST_CHECKED, afterOk.showHelp);
+    EXPECT_TRUE(afterCancel.pickerShown);
+    EXPECT_EQ(afterCancel.path, L"D:\\typed\\folder");
+    EXPECT_EQ(dialog.m_strInstallPath, L"D:\\typed\\folder");
+    EXPECT_EQ(BST_UNCHECKED, afterCancel.runAfter);
+    EXPECT_EQ(BST_UNCHECKED, afterCancel.showHelp);
 }
 
 TEST_F(InstallerDialog, HeaderBandIsPaintedNavy) {

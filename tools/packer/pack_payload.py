@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """Packs one file into a payload archive for the installer's "BINARY" resources.
 
-Usage: pack_payload.py INPUT OUTPUT [--name NAME]
+Usage: pack_payload.py INPUT OUTPUT --limit BYTES [--name NAME]
 
 The archive is a single-entry ZIP laid out without gaps: local header, raw deflate data, one
 central directory record, end record. The installer's reader takes the first entry and trusts its
 recorded sizes, so nothing else may be in it. The entry is named NAME (default: INPUT's file name),
-which must be plain ASCII with no directory part.
+which must be plain ASCII with no directory part. An input larger than BYTES (the build's
+MEMOTACK_PAYLOAD_LIMIT, the most the installer unpacks in memory) is refused before anything is
+written.
 
 Time stamp: the input's modification time as local MS-DOS time, or, when SOURCE_DATE_EPOCH is set,
 that moment in UTC, so that the same input gives the same bytes on every machine.
@@ -25,7 +27,7 @@ END_RECORD = struct.Struct('<IHHHHIIH')
 VERSION_20 = 20  # format 2.0; as "version made by": MS-DOS host
 METHOD_DEFLATE = 8
 ATTRIBUTE_ARCHIVE = 0x20
-ZIP32_LIMIT = 0xFFFFFFFF
+INT32_MAX = 0x7FFFFFFF  # the installer reads the recorded sizes as signed 32-bit numbers
 
 
 class PackError(Exception):
@@ -65,12 +67,8 @@ def entry_name(path, name):
 
 
 def build_archive(data, name, dos_time, dos_date):
-    if len(data) > ZIP32_LIMIT:
-        raise PackError(f'input is {len(data)} bytes; a payload archive holds at most {ZIP32_LIMIT}')
     compressor = zlib.compressobj(9, zlib.DEFLATED, -15, 9)
     packed = compressor.compress(data) + compressor.flush()
-    if len(packed) > ZIP32_LIMIT:
-        raise PackError('compressed data exceeds 4 GiB')
     crc = zlib.crc32(data) & 0xFFFFFFFF
     common = (METHOD_DEFLATE, dos_time, dos_date, crc, len(packed), len(data), len(name), 0)
     local = LOCAL_HEADER.pack(0x04034B50, VERSION_20, 0, *common) + name
@@ -81,13 +79,16 @@ def build_archive(data, name, dos_time, dos_date):
     return local + packed + central + end
 
 
-def pack(input_path, output_path, name=None):
+def pack(input_path, output_path, limit, name=None):
     encoded_name = entry_name(input_path, name)
+    if not 0 <= limit <= INT32_MAX:
+        raise PackError(f'--limit must be between 0 and {INT32_MAX} bytes: {limit}')
     if not os.path.isfile(input_path):
         raise PackError(f'input file not found: {input_path}')
     size = os.path.getsize(input_path)
-    if size > ZIP32_LIMIT:
-        raise PackError(f'{input_path} is {size} bytes; a payload archive holds at most {ZIP32_LIMIT}')
+    if size > limit:
+        raise PackError(f'{input_path} is {size} bytes; the installer unpacks payloads of at most {limit} bytes '
+                        f'(MEMOTACK_PAYLOAD_LIMIT)')
     with open(input_path, 'rb') as f:
         data = f.read()
     archive = build_archive(data, encoded_name, *dos_time_date(entry_moment(input_path)))
@@ -101,10 +102,11 @@ def main(argv):
     parser = argparse.ArgumentParser(description='Pack one file into a single-entry payload ZIP archive.')
     parser.add_argument('input')
     parser.add_argument('output')
+    parser.add_argument('--limit', type=int, required=True, help='largest input in bytes (MEMOTACK_PAYLOAD_LIMIT)')
     parser.add_argument('--name', help='entry name (default: the input file name)')
     args = parser.parse_args(argv)
     try:
-        pack(args.input, args.output, args.name)
+        pack(args.input, args.output, args.limit, args.name)
     except (PackError, OSError) as error:
         print(f'pack_payload: error: {error}', file=sys.stderr)
         return 1
