@@ -3,6 +3,8 @@
 // flags worked out at start-up, the page state, the last error text and the progress list.
 // Its members are implemented by concern: start-up and run modes in app/, the dialog, progress
 // list, painting and Install/Finish in ui/, the install steps in install/, the payload in payload/.
+#include "app/RunModes.h"
+#include "app/SetupLog.h"
 #include "framework/CBitmap.h"
 #include "framework/CDialog.h"
 #include "framework/CImageList.h"
@@ -18,9 +20,10 @@ enum StepStatus {
 
 // Process exit codes, the values deployment tools know from other installers.
 enum SetupExitCode {
-    ExitSuccess = 0,          // every step succeeded (or the usage message was shown)
-    ExitNotInstalled = 1602,  // the dialog ended without installing
-    ExitInstallFailed = 1603, // at least one step failed, or an extraction failed
+    ExitSuccess = 0,                // every step succeeded (or the usage message was shown)
+    ExitNotInstalled = 1602,        // the dialog ended without installing
+    ExitInstallFailed = 1603,       // at least one step failed, or an extraction failed
+    ExitInvalidCommandLine = 1639,  // -silent with a -path= folder that cannot be one: nothing installed
 };
 
 class CInstallerDlg : public CDialog {
@@ -35,6 +38,12 @@ public:
     // The runs without a dialog (app/SilentRuns.cpp); both end the dialog before it is shown.
     void RunSilentInstall();
     void RunExtractOnly();
+    // The deployment switches (app/Deployment.cpp): -everyone and -path= set the options, -log=
+    // opens the log and writes its header. Interactive runs show why a -path= was refused.
+    void ApplyCommandLineOptions(LPCWSTR commandLine, RunMode mode);
+    // The options and folder an install is about to use, into the log.
+    void LogInstallChoices(bool allUsers);
+    void LogExtraction(LPCWSTR label, bool written);
 
     // Progress list (ui/ProgressList.cpp). The row operations do nothing while m_bSilent is set.
     void SetUpProgressList();
@@ -49,14 +58,16 @@ public:
 
     // Steps plugged into the sequence. Each adds its own row at the given index and appends the
     // lines that undo it to the uninstaller script.
-    void CreateStartMenuItems(int row, bool allUsers, CString& script);    // install/Shortcuts.cpp
-    void CreateStartupShortcut(int row, bool allUsers, CString& script);   // install/Shortcuts.cpp
-    void CreateUninstallEntry(int row, const CString& windowsFolder);      // install/UninstallEntry.cpp
+    void CreateStartMenuItems(int row, bool allUsers, CString& script);              // install/Shortcuts.cpp
+    void CreateStartupShortcut(int row, bool allUsers, CString& script);             // install/Shortcuts.cpp
+    void CreateUninstallEntry(int row, const CString& windowsFolder);                // install/UninstallEntry.cpp
     void CreateUninstaller(int row, const CString& windowsFolder, CString& script);  // install/UninstallEntry.cpp
-    void LaunchInstalledFile(int row, LPCWSTR label, const CString& path);  // install/AfterInstall.cpp
-    void CreateShortcutRow(int row, const CString& shortcut);  // install/Shortcuts.cpp
+    void LaunchInstalledFile(int row, LPCWSTR label, const CString& path);           // install/AfterInstall.cpp
+    void CreateShortcutRow(int row, const CString& shortcut);                        // install/Shortcuts.cpp
     // Writes a shell link; only S_OK means success.
-    HRESULT CreateShortcut(const CString& target, const CString& description, const CString& shortcutPath,
+    HRESULT CreateShortcut(const CString& target,
+                           const CString& description,
+                           const CString& shortcutPath,
                            const CString& workingFolder);
     // install/CloseAndRetire.cpp
     bool CloseRunningApp();
@@ -93,6 +104,14 @@ public:
     // SetStepStatus records a failed step even in silent mode, when no row exists.
     bool m_bStepFailed = false;
     int m_nExitCode = ExitNotInstalled;
+
+    // Set by the deployment switches. m_bForEveryone: -everyone where the choice exists.
+    // m_strPathProblem: why the -path= folder was refused; empty when none was or it was taken.
+    bool m_bForEveryone = false;
+    CString m_strPathProblem;
+    // The -log= file; closed (and every write a no-op) without the switch. The row operations
+    // write to it in every mode; the application writes the exit code last.
+    CSetupLog m_log;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
