@@ -27,20 +27,20 @@ BOOL CInstallerDlg::OnInitDialog() {
     const RunMode mode = ChooseRunMode(commandLine);
     ApplyCommandLineOptions(commandLine, mode);
     switch (mode) {
-        case RunMode::Silent:
-            RunSilentInstall();
-            break;
-        case RunMode::ExtractOnly:
-            RunExtractOnly();
-            break;
-        case RunMode::Usage:
-            AfxMessageBox(kUsageText, MB_OK, 0);
-            m_nExitCode = ExitSuccess;
-            OnCancel();
-            break;
-        case RunMode::Interactive:
-            SetUpOptionsPage();
-            break;
+    case RunMode::Silent:
+        RunSilentInstall();
+        break;
+    case RunMode::ExtractOnly:
+        RunExtractOnly();
+        break;
+    case RunMode::Usage:
+        AfxMessageBox(kUsageText, MB_OK, 0);
+        m_nExitCode = ExitSuccess;
+        OnCancel();
+        break;
+    case RunMode::Interactive:
+        SetUpOptionsPage();
+        break;
     }
     return TRUE;
 }
