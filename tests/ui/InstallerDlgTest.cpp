@@ -173,6 +173,56 @@ TEST_F(InstallerDialog, UsageMessageIsShownAndEndsTheRun) {
     }
 }
 
+TEST_F(InstallerDialog, DeploymentSwitchesPresetTheOptionsPage) {
+    AfxGetApp()->m_lpCmdLine = L"-everyone -path=\"D:\\Deploy Here\\Memotack\"";
+    {
+        CInstallerDlg dialog;
+        bool inspected = false;
+        RunDuringModalLoop([&] {
+            HWND w = dialog.m_hWnd;
+            EXPECT_EQ(nullptr, FindThreadWindow(AfxGetApp()->m_strAppName)) << "a message box was shown";
+            EXPECT_EQ(BST_CHECKED, Check(w, IDC_FOR_EVERYONE));
+            EXPECT_EQ(BST_UNCHECKED, Check(w, IDC_FOR_JUST_ME));
+            EXPECT_EQ(DialogItemText(w, IDC_INSTALL_PATH), L"D:\\Deploy Here\\Memotack");
+            inspected = true;
+            dialog.OnCancelButton();
+        });
+        EXPECT_EQ(IDCANCEL, dialog.DoModal());
+        EXPECT_TRUE(inspected);
+    }
+
+    // A refused folder: the message says why, and the page keeps the default folder.
+    AfxGetApp()->m_lpCmdLine = L"-path=relative\\dir";
+    CInstallerDlg dialog;
+    CString message;
+    bool inspected = false;
+    RunDuringModalLoop([&] {
+        HWND box = FindThreadWindow(AfxGetApp()->m_strAppName);
+        if (!box) {
+            ADD_FAILURE() << "no message box";
+            dialog.OnCancelButton();
+            return;
+        }
+        message = MessageBoxText(box);
+        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        RunDuringModalLoop([&] {
+            HWND w = dialog.m_hWnd;
+            ASSERT_TRUE(::IsWindowVisible(w));
+            EXPECT_EQ(DialogItemText(w, IDC_INSTALL_PATH), DefaultFolder());
+            EXPECT_EQ(BST_UNCHECKED, Check(w, IDC_FOR_EVERYONE));
+            EXPECT_EQ(BST_CHECKED, Check(w, IDC_FOR_JUST_ME));
+            inspected = true;
+            dialog.OnCancelButton();
+        });
+    });
+    EXPECT_EQ(IDCANCEL, dialog.DoModal());
+    EXPECT_TRUE(inspected);
+    EXPECT_EQ(message,
+              L"The folder given with -path= is not a full path such as C:\\Apps\\Memotack: relative\\dir\n\n"
+              L"The installer offers its default folder instead.");
+    ExpectNothingInstalled(DefaultFolder());
+}
+
 TEST(HeaderBand, GeometryFollowsTheWindowFrame) {
     // A 30-pixel caption and border: the band runs from y 2 to y 32.
     RECT band = HeaderBandRect({-3, -30, 623, 337});
