@@ -29,13 +29,18 @@ wait_exit() {  # wait_exit PID SECONDS: the installer's exit code, or 124 when i
     cat "$status_file"
 }
 
-start_setup
+# log_lines NAME: the lines of C:\NAME, a log of this run, without byte-order mark and CR.
+log_lines() { tail -c +4 "$(drive_c "$1")" 2>/dev/null | tr -d '\r'; }
+
+EXIT_CODE_MORE_ARGUMENTS='-log="C:\escape.log"' start_setup
 check "the dialog opens" wait_for_window "Memotack Installer" 60
 press Escape
 check_eq "Escape on the options page: exit code" 1602 "$(wait_exit $pid 30)"
 check "Escape installed nothing" test ! -e "$folder"
+check "Escape: the log names the mode" grep -qx 'Mode: interactive' <<<"$(log_lines escape.log)"
+check_eq "Escape: the log ends with the exit code" "exit code 1602" "$(log_lines escape.log | tail -n 1)"
 
-start_setup
+EXIT_CODE_MORE_ARGUMENTS='-log="C:\install.log"' start_setup
 wait_for_window "Memotack Installer" 60 || true
 sleep 0.5
 # Clear "Run &Memotack" and "Show &help file" by their mnemonics: the windows they would open
@@ -52,5 +57,11 @@ press Return
 check_eq "Install then Finish: exit code" 0 "$(wait_exit $pid 30)"
 check "memotack.exe installed" test -s "$folder/memotack.exe"
 check "memotack.chm installed" test -s "$folder/memotack.chm"
+check_eq "the log: the choices made in the dialog, one line per row, the exit code last" "$(printf '%s\n' \
+    'Options: install for the current user, run Memotack no, show help file no' \
+    'Folder: C:\Program Files (x86)\Memotack' 'Close Memotack: done' 'Create directory: done' \
+    "Copy 'memotack.chm': done" "Copy 'memotack.exe': done" 'Create Startup shortcut: done' \
+    'Create Add/Remove Programs entry: done' 'Create uninstaller: done' 'exit code 0')" \
+    "$(log_lines install.log | sed -n '/^Options: /,$p')"
 echo "screenshot: $BUILD_DIR/e2e/finished-page.png"
 finish
