@@ -11,11 +11,12 @@ const wchar_t kUsageText[] =
     L"Memotack installer\n\nTo have the installer run silently with the defaults, use:\n\n"
     L"memotack_setup.exe -silent\n\nTo just extract the Memotack program files to the current directory, "
     L"use:\n\nmemotack_setup.exe -extract"
-    L"\n\nFor unattended deployment, add to -silent (or to the dialog's start):\n\n"
+    L"\n\nFor deployment, also:\n\n"
     L"-everyone\tinstall for everyone on this computer\n"
     L"-path=\"FOLDER\"\tinstall into FOLDER, a full path\n"
     L"-log=\"FILE\"\twrite a log of the run to FILE\n\n"
-    L"Exit codes: 0 installed, 1602 cancelled, 1603 a step failed, 1639 invalid -path=.";
+    L"-everyone and -path= preset the dialog\nwhen -silent is not given.\n\n"
+    L"Exit codes: 0 installed, 1602 not installed, 1603 a step failed, 1639 -path= refused.";
 
 RunMode ChooseRunMode(LPCWSTR commandLine) {
     if (!commandLine) return RunMode::Interactive;
