@@ -4,6 +4,7 @@
 #include "app/RunModes.h"
 #include "framework/CWinApp.h"
 #include "res/resource.h"
+#include "tests/support/DialogHarness.h"
 #include "tests/support/ModalDriver.h"
 #include "ui/Painting.h"
 
@@ -221,6 +222,28 @@ TEST_F(InstallerDialog, DeploymentSwitchesPresetTheOptionsPage) {
               L"The folder given with -path= is not a full path such as C:\\Apps\\Memotack: relative\\dir\n\n"
               L"The installer offers its default folder instead.");
     ExpectNothingInstalled(DefaultFolder());
+}
+
+TEST_F(InstallerDialog, EveryoneHasNoEffectWhereTheChoiceIsHidden) {
+    TempFolder folder(L"everyone");
+    const CString log = folder.Path() + L"\\set up.log";
+    const CString commandLine = L"-silent -everyone -log=\"" + log + L"\"";
+    for (bool shellFolders : {true, false}) {
+        CInstallerDlg dialog;
+        dialog.m_bShellFolders = shellFolders;
+        dialog.ApplyCommandLineOptions(commandLine, RunMode::Silent);
+        EXPECT_EQ(shellFolders, dialog.m_bForEveryone);
+        dialog.m_log.Close(0);
+
+        FILE* file = _wfopen(log, L"rb");
+        ASSERT_NE(nullptr, file);
+        char bytes[4096] = {};
+        fread(bytes, 1, sizeof bytes - 1, file);
+        fclose(file);
+        const std::string text = bytes;
+        EXPECT_NE(std::string::npos, text.find("\r\nMode: silent install\r\n"));
+        EXPECT_EQ(!shellFolders, text.find("\r\n-everyone: no effect") != std::string::npos) << text;
+    }
 }
 
 TEST(HeaderBand, GeometryFollowsTheWindowFrame) {
