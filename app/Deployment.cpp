@@ -92,7 +92,17 @@ void CInstallerDlg::ApplyCommandLineOptions(LPCWSTR commandLine, RunMode mode) {
         if (m_strPathProblem.IsEmpty()) m_strInstallPath = options.path;
     }
 
-    if (!options.logPath.IsEmpty()) m_log.Open(options.logPath);
+    // Without a log the run asks the system nothing more than it always did.
+    if (!options.logPath.IsEmpty() && m_log.Open(options.logPath)) WriteLogHeader(commandLine, mode);
+    if (options.everyone && !m_bShellFolders) m_log.WriteLine(L"-everyone: no effect, this system has no such choice");
+    if (!m_strPathProblem.IsEmpty()) m_log.WriteLine(L"Refused: " + m_strPathProblem);
+
+    if (mode == RunMode::Interactive && !m_strPathProblem.IsEmpty())
+        AfxMessageBox(m_strPathProblem + L"\n\nThe installer offers its default folder instead.",
+                      MB_OK | MB_ICONEXCLAMATION, 0);
+}
+
+void CInstallerDlg::WriteLogHeader(LPCWSTR commandLine, RunMode mode) {
     wchar_t program[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, program, MAX_PATH);
     m_log.WriteLine(L"Memotack Setup log");
@@ -103,12 +113,6 @@ void CInstallerDlg::ApplyCommandLineOptions(LPCWSTR commandLine, RunMode mode) {
     m_log.WriteLine(CString(L"Mode: ") + ModeName(mode));
     m_log.WriteLine(L"Windows: " + WindowsDescription());
     m_log.WriteLine(CString(L"Elevated: ") + ElevationState());
-    if (options.everyone && !m_bShellFolders) m_log.WriteLine(L"-everyone: no effect, this system has no such choice");
-    if (!m_strPathProblem.IsEmpty()) m_log.WriteLine(L"Refused: " + m_strPathProblem);
-
-    if (mode == RunMode::Interactive && !m_strPathProblem.IsEmpty())
-        AfxMessageBox(m_strPathProblem + L"\n\nThe installer offers its default folder instead.",
-                      MB_OK | MB_ICONEXCLAMATION, 0);
 }
 
 void CInstallerDlg::LogInstallChoices(bool allUsers) {

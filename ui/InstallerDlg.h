@@ -41,6 +41,7 @@ public:
     // The deployment switches (app/Deployment.cpp): -everyone and -path= set the options, -log=
     // opens the log and writes its header. Interactive runs show why a -path= was refused.
     void ApplyCommandLineOptions(LPCWSTR commandLine, RunMode mode);
+    void WriteLogHeader(LPCWSTR commandLine, RunMode mode);
     // The options and folder an install is about to use, into the log.
     void LogInstallChoices(bool allUsers);
     void LogExtraction(LPCWSTR label, bool written);
