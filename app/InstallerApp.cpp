@@ -15,5 +15,6 @@ BOOL CInstallerApp::InitInstance() {
     // The dialog records its outcome whichever way it ends; a dialog that could not even be
     // created installed nothing.
     m_nExitCode = dialog.DoModal() == -1 ? ExitInstallFailed : dialog.m_nExitCode;
+    dialog.m_log.Close(m_nExitCode);
     return FALSE;
 }

@@ -23,7 +23,10 @@ BOOL CInstallerDlg::OnInitDialog() {
     m_bRunAfter = TRUE;
     m_bShowHelp = TRUE;
 
-    switch (ChooseRunMode(AfxGetApp() ? AfxGetApp()->m_lpCmdLine : L"")) {
+    const LPCWSTR commandLine = AfxGetApp() ? AfxGetApp()->m_lpCmdLine : L"";
+    const RunMode mode = ChooseRunMode(commandLine);
+    ApplyCommandLineOptions(commandLine, mode);
+    switch (mode) {
     case RunMode::Silent:
         RunSilentInstall();
         break;
@@ -47,8 +50,8 @@ void CInstallerDlg::SetUpOptionsPage() {
     SetUpProgressList();
     m_strHeader = CString(L"Memotack 8.0a") + L" installation";
     m_bInstalled = false;
-    SendDlgItemMessage(IDC_FOR_EVERYONE, BM_SETCHECK, BST_UNCHECKED);
-    SendDlgItemMessage(IDC_FOR_JUST_ME, BM_SETCHECK, BST_CHECKED);
+    SendDlgItemMessage(IDC_FOR_EVERYONE, BM_SETCHECK, m_bForEveryone ? BST_CHECKED : BST_UNCHECKED);
+    SendDlgItemMessage(IDC_FOR_JUST_ME, BM_SETCHECK, m_bForEveryone ? BST_UNCHECKED : BST_CHECKED);
     if (m_bShellFolders) {
         wchar_t userName[MAX_PATH];
         DWORD size = MAX_PATH;

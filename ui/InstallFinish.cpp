@@ -17,6 +17,7 @@ void CInstallerDlg::OnInstall() {
     m_progressList.MoveWindow(60, 49, 457, 250, TRUE);
     m_progressList.ShowWindow(SW_SHOW);
 
+    LogInstallChoices(allUsers);
     DoInstall(allUsers);
     m_nExitCode = m_bStepFailed ? ExitInstallFailed : ExitSuccess;
     DeleteOldUninstallKeys();

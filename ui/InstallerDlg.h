@@ -3,6 +3,8 @@
 // flags worked out at start-up, the page state, the last error text and the progress list.
 // Its members are implemented by concern: start-up and run modes in app/, the dialog, progress
 // list, painting and Install/Finish in ui/, the install steps in install/, the payload in payload/.
+#include "app/RunModes.h"
+#include "app/SetupLog.h"
 #include "framework/CBitmap.h"
 #include "framework/CDialog.h"
 #include "framework/CImageList.h"
@@ -21,6 +23,7 @@ enum SetupExitCode {
     ExitSuccess = 0,          // every step succeeded (or the usage message was shown)
     ExitNotInstalled = 1602,  // the dialog ended without installing
     ExitInstallFailed = 1603, // at least one step failed, or an extraction failed
+    ExitInvalidCommandLine = 1639, // -silent with a -path= folder that cannot be one: nothing installed
 };
 
 class CInstallerDlg : public CDialog {
@@ -35,6 +38,13 @@ public:
     // The runs without a dialog (app/SilentRuns.cpp); both end the dialog before it is shown.
     void RunSilentInstall();
     void RunExtractOnly();
+    // The deployment switches (app/Deployment.cpp): -everyone and -path= set the options, -log=
+    // opens the log and writes its header. Interactive runs show why a -path= was refused.
+    void ApplyCommandLineOptions(LPCWSTR commandLine, RunMode mode);
+    void WriteLogHeader(LPCWSTR commandLine, RunMode mode);
+    // The options and folder an install is about to use, into the log.
+    void LogInstallChoices(bool allUsers);
+    void LogExtraction(LPCWSTR label, bool written);
 
     // Progress list (ui/ProgressList.cpp). The row operations do nothing while m_bSilent is set.
     void SetUpProgressList();
@@ -93,6 +103,14 @@ public:
     // SetStepStatus records a failed step even in silent mode, when no row exists.
     bool m_bStepFailed = false;
     int m_nExitCode = ExitNotInstalled;
+
+    // Set by the deployment switches. m_bForEveryone: -everyone where the choice exists.
+    // m_strPathProblem: why the -path= folder was refused; empty when none was or it was taken.
+    bool m_bForEveryone = false;
+    CString m_strPathProblem;
+    // The -log= file; closed (and every write a no-op) without the switch. The row operations
+    // write to it in every mode; the application writes the exit code last.
+    CSetupLog m_log;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

@@ -11,7 +11,9 @@ void CInstallerDlg::SetUpProgressList() {
     m_progressList.InsertColumn(1, L"error", LVCFMT_LEFT, 245);
 }
 
+// The log hears of every row, also in silent mode, where the list is never used.
 int CInstallerDlg::AddStepRow(int row, const CString& label) {
+    m_log.RowStarted(label);
     if (m_bSilent) return -1;
     LVITEMW item = {};
     item.mask = LVIF_TEXT | LVIF_IMAGE;
@@ -25,6 +27,7 @@ int CInstallerDlg::AddStepRow(int row, const CString& label) {
 void CInstallerDlg::SetStepStatus(int row, int status) {
     // Recorded before the silent check: a silent run has no rows, only its exit code.
     if (status == StepFailed) m_bStepFailed = true;
+    if (status != StepRunning) m_log.RowEnded(status == StepFailed);
     if (m_bSilent) return;
     LVITEMW item = {};
     item.mask = LVIF_IMAGE;
@@ -37,6 +40,7 @@ void CInstallerDlg::SetStepStatus(int row, int status) {
 }
 
 void CInstallerDlg::SetStepError(int row, const CString& text) {
+    m_log.RowError(text);
     if (m_bSilent) return;
     m_progressList.SetItemText(row, 1, text);
 }

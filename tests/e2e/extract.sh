@@ -29,8 +29,11 @@ check "no uninstaller" test ! -e "$(drive_c windows/uninstallmemotack.bat)"
 # Older, longer copies are replaced completely.
 head -c 3000000 /dev/urandom >"$cwd/memotack.exe"
 echo stale >"$cwd/memotack.chm"
-in_folder "$cwd" -extract
+in_folder "$cwd" -extract '-log=C:\extract.log'
 check_eq "-extract over old copies exit code" 0 "$SETUP_STATUS"
+check_eq "the log of -extract" "$(printf '%s\n' 'Mode: extract only' "Folder: $(winepath -w "$cwd" 2>/dev/null | tr -d '\r')" \
+    "Extract 'memotack.exe': done" "Extract 'memotack.chm': done" 'exit code 0')" \
+    "$(tail -c +4 "$(drive_c extract.log)" | tr -d '\r' | grep -E '^(Mode|Folder|Extract|exit code)')"
 check "old memotack.exe replaced" cmp -s "$cwd/memotack.exe" <(unzip -p "$payload_dir/memotack_exe.zip")
 check "old memotack.chm replaced" cmp -s "$cwd/memotack.chm" <(unzip -p "$payload_dir/memotack_chm.zip")
 
@@ -39,8 +42,12 @@ ro="$BUILD_DIR/e2e/extract-readonly"
 mkdir -p "$ro"
 if mount -t tmpfs -o ro,size=1m tmpfs "$ro" 2>/dev/null; then
     trap 'umount "$ro" 2>/dev/null || true; wineserver -k >/dev/null 2>&1 || true' EXIT
-    in_folder "$ro" -extract
+    in_folder "$ro" -extract '-log=C:\extract-ro.log'
     check_eq "-extract into a read-only folder exit code" 1603 "$SETUP_STATUS"
+    log=$(tr -d '\r' <"$(drive_c extract-ro.log)")
+    check "the log has the failed extractions with their text" \
+        test "$(grep -Ec "^Extract 'memotack\.(exe|chm)': failed: .+" <<<"$log")" == 2
+    check_eq "the log ends with the exit code" "exit code 1603" "$(tail -n 1 <<<"$log")"
     check_eq "nothing written there" "" "$(ls -A "$ro")"
     umount "$ro"
 else

@@ -35,5 +35,9 @@ set -e
 tr -d '\r' <"$out"
 check_eq "install tests on the failing folders" 0 "$status"
 check "none of them skipped" bash -c "! grep -q '^\[  SKIPPED \]' '$out'"
+# A log asked for in the read-only folder cannot be written: the install goes on as without it.
+EXIT_CODE_MORE_ARGUMENTS='-silent -log="C:\ReadOnly\memotack.log"' run_setup
+check_eq "-log= in a read-only folder: exit code" 0 "$SETUP_STATUS"
+check "-log= in a read-only folder: installed" test -f "$(drive_c 'Program Files (x86)/Memotack/memotack.exe')"
 check "nothing created under the read-only folder" test -z "$(ls -A "$readonly_mount")"
 finish

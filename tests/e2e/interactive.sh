@@ -31,11 +31,16 @@ wait_exit() {  # wait_exit PID SECONDS: the installer's exit code, or 124 when i
     cat "$status_file"
 }
 
-start_setup
+# log_lines NAME: the lines of C:\NAME, a log of this run, without byte-order mark and CR.
+log_lines() { tail -c +4 "$(drive_c "$1")" 2>/dev/null | tr -d '\r'; }
+
+EXIT_CODE_MORE_ARGUMENTS='-log="C:\escape.log"' start_setup
 check "the dialog opens" wait_for_window "Memotack Installer" 60
 press Escape
 check_eq "Escape on the options page: exit code" 1602 "$(wait_exit $pid 30)"
 check "Escape installed nothing" test ! -e "$folder"
+check "Escape: the log names the mode" grep -qx 'Mode: interactive' <<<"$(log_lines escape.log)"
+check_eq "Escape: the log ends with the exit code" "exit code 1602" "$(log_lines escape.log | tail -n 1)"
 
 # click_empty_part: activates the dialog without moving the focus (the strip between Cancel and
 # Install holds no control); Xvfb has no window manager to give it the keyboard.
@@ -51,7 +56,7 @@ visible_windows() { xdotool search --onlyvisible --name '.' 2>/dev/null | sort; 
 
 # A folder typed right after the dialog opens replaces the one in the box and changes nothing else:
 # no mnemonic of the page (e, j, m, h, w, i) acts on the letters.
-start_setup
+EXIT_CODE_MORE_ARGUMENTS='-log="C:\install.log"' start_setup
 wait_for_window "Memotack Installer" 60 || true
 sleep 0.5
 click_empty_part
@@ -80,6 +85,12 @@ check_eq "Install then Finish: exit code" 0 "$(wait_exit $pid 30)"
 check "memotack.exe installed in the typed folder" test -s "$(drive_c '100% Notes/Memotack/memotack.exe')"
 check "memotack.chm installed in the typed folder" test -s "$(drive_c '100% Notes/Memotack/memotack.chm')"
 check "nothing in the default folder" test ! -e "$folder"
+check_eq "the log: the choices made in the dialog, one line per row, the exit code last" "$(printf '%s\n' \
+    'Options: install for the current user, run Memotack no, show help file no' \
+    'Folder: C:\100% Notes\Memotack' 'Close Memotack: done' 'Create directory: done' \
+    "Copy 'memotack.chm': done" "Copy 'memotack.exe': done" 'Create Startup shortcut: done' \
+    'Create Add/Remove Programs entry: done' 'Create uninstaller: done' 'exit code 0')" \
+    "$(log_lines install.log | sed -n '/^Options: /,$p')"
 
 # install_into FOLDER: types FOLDER, installs without the after-install steps and checks that every
 # row is done before pressing Finish.

@@ -279,6 +279,78 @@ TEST_F(InstallerDialog, UsageMessageIsShownAndEndsTheRun) {
     }
 }
 
+TEST_F(InstallerDialog, DeploymentSwitchesPresetTheOptionsPage) {
+    AfxGetApp()->m_lpCmdLine = L"-everyone -path=\"D:\\Deploy Here\\Memotack\"";
+    {
+        CInstallerDlg dialog;
+        bool inspected = false;
+        RunDuringModalLoop([&] {
+            HWND w = dialog.m_hWnd;
+            EXPECT_EQ(nullptr, FindThreadWindow(AfxGetApp()->m_strAppName)) << "a message box was shown";
+            EXPECT_EQ(BST_CHECKED, Check(w, IDC_FOR_EVERYONE));
+            EXPECT_EQ(BST_UNCHECKED, Check(w, IDC_FOR_JUST_ME));
+            EXPECT_EQ(DialogItemText(w, IDC_INSTALL_PATH), L"D:\\Deploy Here\\Memotack");
+            inspected = true;
+            dialog.OnCancelButton();
+        });
+        EXPECT_EQ(IDCANCEL, dialog.DoModal());
+        EXPECT_TRUE(inspected);
+    }
+
+    // A refused folder: the message says why, and the page keeps the default folder.
+    AfxGetApp()->m_lpCmdLine = L"-path=relative\\dir";
+    CInstallerDlg dialog;
+    CString message;
+    bool inspected = false;
+    RunDuringModalLoop([&] {
+        HWND box = FindThreadWindow(AfxGetApp()->m_strAppName);
+        if (!box) {
+            ADD_FAILURE() << "no message box";
+            dialog.OnCancelButton();
+            return;
+        }
+        message = MessageBoxText(box);
+        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+        RunDuringModalLoop([&] {
+            HWND w = dialog.m_hWnd;
+            ASSERT_TRUE(::IsWindowVisible(w));
+            EXPECT_EQ(DialogItemText(w, IDC_INSTALL_PATH), DefaultFolder());
+            EXPECT_EQ(BST_UNCHECKED, Check(w, IDC_FOR_EVERYONE));
+            EXPECT_EQ(BST_CHECKED, Check(w, IDC_FOR_JUST_ME));
+            inspected = true;
+            dialog.OnCancelButton();
+        });
+    });
+    EXPECT_EQ(IDCANCEL, dialog.DoModal());
+    EXPECT_TRUE(inspected);
+    EXPECT_EQ(message,
+              L"The folder given with -path= is not a full path such as C:\\Apps\\Memotack: relative\\dir\n\n"
+              L"The installer offers its default folder instead.");
+    ExpectNothingInstalled(DefaultFolder());
+}
+
+TEST_F(InstallerDialog, EveryoneHasNoEffectWhereTheChoiceIsHidden) {
+    TempFolder folder(L"everyone");
+    const CString log = folder.Path() + L"\\set up.log";
+    const CString commandLine = L"-silent -everyone -log=\"" + log + L"\"";
+    for (bool shellFolders : {true, false}) {
+        CInstallerDlg dialog;
+        dialog.m_bShellFolders = shellFolders;
+        dialog.ApplyCommandLineOptions(commandLine, RunMode::Silent);
+        EXPECT_EQ(shellFolders, dialog.m_bForEveryone);
+        dialog.m_log.Close(0);
+
+        FILE* file = _wfopen(log, L"rb");
+        ASSERT_NE(nullptr, file);
+        char bytes[4096] = {};
+        fread(bytes, 1, sizeof bytes - 1, file);
+        fclose(file);
+        const std::string text = bytes;
+        EXPECT_NE(std::string::npos, text.find("\r\nMode: silent install\r\n"));
+        EXPECT_EQ(!shellFolders, text.find("\r\n-everyone: no effect") != std::string::npos) << text;
+    }
+}
+
 TEST(HeaderBand, GeometryFollowsTheWindowFrame) {
     // A 30-pixel caption and border: the band runs from y 2 to y 32.
     RECT band = HeaderBandRect({-3, -30, 623, 337});

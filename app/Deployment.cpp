@@ -1,0 +1,122 @@
+// The deployment switches -everyone, -path= and -log=, and the log's header: what an administrator
+// needs to know of a run afterwards, written before anything is installed.
+#include "app/RunModes.h"
+#include "framework/CWinApp.h"
+#include "ui/InstallerDlg.h"
+
+namespace {
+
+LPCWSTR ModeName(RunMode mode) {
+    switch (mode) {
+        case RunMode::Silent:
+            return L"silent install";
+        case RunMode::ExtractOnly:
+            return L"extract only";
+        case RunMode::Usage:
+            return L"usage message";
+        case RunMode::Interactive:
+            break;
+    }
+    return L"interactive";
+}
+
+LPCWSTR YesNo(bool value) { return value ? L"yes" : L"no"; }
+
+// The file version of this program's own version resource; "unknown" when it has none.
+CString InstallerVersion() {
+    HMODULE module = AfxGetInstanceHandle();
+    HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION);
+    HGLOBAL loaded = found ? ::LoadResource(module, found) : nullptr;
+    const BYTE* data = loaded ? static_cast<const BYTE*>(::LockResource(loaded)) : nullptr;
+    DWORD size = found ? ::SizeofResource(module, found) : 0;
+    // The fixed part starts at a 4-byte boundary with its signature.
+    for (DWORD offset = 0; data && offset + sizeof(VS_FIXEDFILEINFO) <= size; offset += 4) {
+        const auto* info = reinterpret_cast<const VS_FIXEDFILEINFO*>(data + offset);
+        if (info->dwSignature != VS_FFI_SIGNATURE) continue;
+        CString version;
+        version.Format(L"%u.%u.%u.%u", HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),
+                       HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS));
+        return version;
+    }
+    return L"unknown";
+}
+
+CString StartTime() {
+    SYSTEMTIME local, utc;
+    ::GetLocalTime(&local);
+    ::GetSystemTime(&utc);
+    CString text;
+    text.Format(L"%04u-%02u-%02u %02u:%02u:%02u local time (%02u:%02u:%02u UTC)", local.wYear, local.wMonth, local.wDay,
+                local.wHour, local.wMinute, local.wSecond, utc.wHour, utc.wMinute, utc.wSecond);
+    return text;
+}
+
+// The version as this program's start-up sees it, and whether Windows itself is 64-bit.
+CString WindowsDescription() {
+    OSVERSIONINFOEXW info;
+    CString text;
+    if (QuerySystemVersion(info, &::GetVersionExW)) {
+        text.Format(L"%lu.%lu build %lu, platform %lu", info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber,
+                    info.dwPlatformId);
+        if (info.szCSDVersion[0]) text += CString(L", ") + info.szCSDVersion;
+    } else {
+        text = L"version unknown";
+    }
+    SYSTEM_INFO system;
+    ::GetNativeSystemInfo(&system);
+    bool is64 = system.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ||
+                system.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_ARM64 ||
+                system.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_IA64;
+    return text + (is64 ? L", 64-bit" : L", 32-bit");
+}
+
+// "yes", "no", or "unknown" where the system has no elevation (before Windows Vista).
+LPCWSTR ElevationState() {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) return L"unknown";
+    UniqueHandle owner(token);
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    if (!::GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size)) return L"unknown";
+    return YesNo(elevation.TokenIsElevated != 0);
+}
+
+}  // namespace
+
+void CInstallerDlg::ApplyCommandLineOptions(LPCWSTR commandLine, RunMode mode) {
+    const CommandLineOptions options = ParseCommandLineOptions(commandLine);
+    // Where the radio buttons are hidden there is nothing to choose: the install is per-user.
+    m_bForEveryone = options.everyone && m_bShellFolders;
+    if (options.pathGiven) {
+        m_strPathProblem = InstallFolderProblem(options.path);
+        if (m_strPathProblem.IsEmpty()) m_strInstallPath = options.path;
+    }
+
+    // Without a log the run asks the system nothing more than it always did.
+    if (!options.logPath.IsEmpty() && m_log.Open(options.logPath)) WriteLogHeader(commandLine, mode);
+    if (options.everyone && !m_bShellFolders) m_log.WriteLine(L"-everyone: no effect, this system has no such choice");
+    if (!m_strPathProblem.IsEmpty()) m_log.WriteLine(L"Refused: " + m_strPathProblem);
+
+    if (mode == RunMode::Interactive && !m_strPathProblem.IsEmpty())
+        AfxMessageBox(m_strPathProblem + L"\n\nThe installer offers its default folder instead.",
+                      MB_OK | MB_ICONEXCLAMATION, 0);
+}
+
+void CInstallerDlg::WriteLogHeader(LPCWSTR commandLine, RunMode mode) {
+    wchar_t program[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, program, MAX_PATH);
+    m_log.WriteLine(L"Memotack Setup log");
+    m_log.WriteLine(CString(L"Installer: ") + program + L", version " + InstallerVersion() +
+                    L", installs Memotack 8.0a");
+    m_log.WriteLine(L"Started: " + StartTime());
+    m_log.WriteLine(CString(L"Command line: ") + (commandLine ? commandLine : L""));
+    m_log.WriteLine(CString(L"Mode: ") + ModeName(mode));
+    m_log.WriteLine(L"Windows: " + WindowsDescription());
+    m_log.WriteLine(CString(L"Elevated: ") + ElevationState());
+}
+
+void CInstallerDlg::LogInstallChoices(bool allUsers) {
+    m_log.WriteLine(CString(L"Options: install for ") + (allUsers ? L"everyone" : L"the current user") +
+                    L", run Memotack " + YesNo(m_bRunAfter) + L", show help file " + YesNo(m_bShowHelp));
+    m_log.WriteLine(L"Folder: " + m_strInstallPath);
+}

@@ -1,0 +1,146 @@
+#!/usr/bin/env bash
+# The deployment switches in one fresh 64-bit prefix, each command line given exactly as an
+# administrator or a package manager writes it: refused folders, a machine-wide install into a
+# folder of its own with a log and its removal, a failing step, a log that cannot be written, and
+# every switch line of the generated winget manifest.
+source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/effects_lib.sh"
+root="$(cd "$(dirname "$(readlink -f "$0")")/../.." && pwd)"
+
+user_startup='C:\users\'"$WINE_USER"'\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\StartUp\Memotack.lnk'
+common_startup='C:\ProgramData\Microsoft\Windows\Start Menu\Programs\StartUp\Memotack.lnk'
+uninstaller='C:\windows\uninstallmemotack.bat'
+
+# run_line ARGUMENTS: the installer with this argument text, quotes and all (see ExitCode.cpp).
+run_line() { EXIT_CODE_MORE_ARGUMENTS="$1" run_setup; }
+
+# log_text WINDOWS-PATH: the log's lines after its byte-order mark, without their CR LF.
+log_text() {
+    local file
+    file=$(unix_path "$1")
+    [ -f "$file" ] && tail -c +4 "$file" | tr -d '\r'
+    return 0
+}
+
+# log_form WINDOWS-PATH: "ok" when the log starts with the UTF-8 byte-order mark and ends every
+# line, the last one too, in CR LF.
+log_form() {
+    local file
+    file=$(unix_path "$1")
+    if [ "$(head -c 3 "$file" | od -An -tx1 | tr -d ' ')" == efbbbf ] &&
+        [ "$(grep -c $'\r$' "$file")" == "$(wc -l <"$file")" ] &&
+        [ "$(tail -c 2 "$file" | od -An -tx1 | tr -d ' ')" == 0d0a ]; then
+        echo ok
+    fi
+}
+
+# installed_nothing: no file, entry or uninstaller of an install anywhere.
+installed_nothing() {
+    test ! -e "$(unix_path "$INSTALL_PATH")" && test ! -e "$(unix_path "$uninstaller")" &&
+        ! key_exists "$UNINSTALL_KEY" 32 && test -z "$(ls -A "$cwd")"
+}
+
+fresh_prefix deploy
+mkdir -p "$(drive_c logs)"
+cwd="$BUILD_DIR/e2e/deploy-cwd"
+rm -rf "$cwd" && mkdir -p "$cwd"
+cd "$cwd"
+
+# --- Refused folders: nothing installed, exit code 1639, the log says why.
+for path in 'relative\dir' '' '"C:\a|b"'; do
+    run_line "-silent -path=$path -log=\"C:\\logs\\refused.log\""
+    check_eq "-path=$path: exit code" 1639 "$SETUP_STATUS"
+    check "-path=$path: nothing installed" installed_nothing
+    log=$(log_text 'C:\logs\refused.log')
+    check "-path=$path: the log says why" grep -q '^Refused: The folder given with -path= ' <<<"$log"
+    check_eq "-path=$path: the log ends with the exit code" "exit code 1639" "$(tail -n 1 <<<"$log")"
+done
+
+# --- For everyone, into a folder of its own, with a log; then the uninstaller takes it all away.
+line='-silent -everyone -path="C:\Deploy\Memotack" -log="C:\logs\memotack.log"'
+run_line "$line"
+check_eq "everyone: exit code" 0 "$SETUP_STATUS"
+INSTALL_PATH='C:\Deploy\Memotack'
+check "everyone: memotack.exe in C:\\Deploy\\Memotack" test -f "$(unix_path 'C:\Deploy\Memotack\memotack.exe')"
+check "everyone: memotack.chm in C:\\Deploy\\Memotack" test -f "$(unix_path 'C:\Deploy\Memotack\memotack.chm')"
+check_shortcut "everyone: common Startup shortcut" "$common_startup"
+check "everyone: no per-user Startup shortcut" test ! -e "$(unix_path "$user_startup")"
+check_eq "everyone: the uninstall entry" "$(expected_values "$uninstaller")" "$(uninstall_values)"
+bat=$(tr -d '\r' <"$(unix_path "$uninstaller")")
+for expected in '"C:\Deploy\Memotack\memotack.exe" -close' 'del "C:\Deploy\Memotack\memotack.exe"' \
+    'del "C:\Deploy\Memotack\memotack.chm"' "del \"$common_startup\"" 'rd "C:\Deploy\Memotack"'; do
+    check "everyone: the uninstaller has: $expected" grep -qxF "$expected" <<<"$bat"
+done
+log=$(log_text 'C:\logs\memotack.log')
+check_eq "everyone: the log is UTF-8 with a BOM and CR LF" ok "$(log_form 'C:\logs\memotack.log')"
+header=$(sed -n '1,9p' <<<"$log")
+for pattern in '^Memotack Setup log$' '^Installer: .*\\memotack_setup\.exe, version [0-9.]*, installs Memotack 8\.0a$' \
+    '^Started: [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8} local time' "^Command line: ${line//\\/\\\\}$" \
+    '^Mode: silent install$' '^Windows: 6\.1 build [0-9]+, platform 2.*, 64-bit$' '^Elevated: (yes|no)$' \
+    '^Options: install for everyone, run Memotack no, show help file no$' '^Folder: C:\\Deploy\\Memotack$'; do
+    check "everyone: the log's header has /$pattern/" grep -Eq "$pattern" <<<"$header"
+done
+check_eq "everyone: one log line per row, the exit code last" "$(printf '%s\n' 'Close Memotack: done' \
+    'Create directory: done' "Copy 'memotack.chm': done" "Copy 'memotack.exe': done" 'Create Startup shortcut: done' \
+    'Create Add/Remove Programs entry: done' 'Create uninstaller: done' 'exit code 0')" "$(sed -n '10,$p' <<<"$log")"
+
+timeout 120 /usr/lib/wine/wine64 cmd /c "$uninstaller" >/dev/null 2>&1 </dev/null || true
+check "uninstalled: the install folder is gone" test ! -e "$(unix_path 'C:\Deploy\Memotack')"
+check "uninstalled: the common Startup shortcut is gone" test ! -e "$(unix_path "$common_startup")"
+check "uninstalled: the entry is gone (32-bit view)" not key_exists "$UNINSTALL_KEY" 32
+check "uninstalled: the entry is gone (64-bit view)" not key_exists "$UNINSTALL_KEY" 64
+check "uninstalled: the uninstaller deleted itself" test ! -e "$(unix_path "$uninstaller")"
+
+# --- A failing step: the folder's parent is a file. Status and text come in either order.
+echo "in the way" >"$(drive_c blocker)"
+run_line '-silent -path="C:\blocker\Memotack" -log="C:\logs\failed.log"'
+check_eq "failing step: exit code" 1603 "$SETUP_STATUS"
+log=$(log_text 'C:\logs\failed.log')
+for pattern in '^Create directory: failed: .+' "^Copy 'memotack.chm': failed: .+" "^Copy 'memotack.exe': failed: .+" \
+    '^Create uninstaller: done$'; do
+    check "failing step: the log has /$pattern/" grep -Eq "$pattern" <<<"$log"
+done
+check_eq "failing step: the log ends with the exit code" "exit code 1603" "$(tail -n 1 <<<"$log")"
+
+# --- A log folder that does not exist: the install goes on as without -log=.
+run_line '-silent -log="C:\no such folder\memotack.log"'
+check_eq "missing log folder: exit code" 0 "$SETUP_STATUS"
+INSTALL_PATH='C:\Program Files (x86)\Memotack'
+check "missing log folder: installed into the default folder" test -f "$(unix_path "$INSTALL_PATH\\memotack.exe")"
+check "missing log folder: no folder made for the log" test ! -e "$(drive_c 'no such folder')"
+
+# --- Every switch line of the winget manifest, placeholders filled, as winget puts them together.
+manifest_dir="$BUILD_DIR/e2e/deploy-winget"
+python3 "$root/packaging/winget/make_manifest.py" --installer "$SETUP_EXE" --out "$manifest_dir" >/dev/null
+manifest="$manifest_dir/PelmoSoftware.Memotack.installer.yaml"
+switch_lines=$(python3 -c '
+import sys, yaml
+m = yaml.safe_load(open(sys.argv[1]))
+for i in m["Installers"]:
+    s = i["InstallerSwitches"]
+    for mode in ("Silent", "SilentWithProgress"):
+        print(i["Scope"], mode, " ".join(v for v in (s[mode], s.get("Custom"), s["Log"], s["InstallLocation"]) if v))
+' "$manifest")
+check_eq "the manifest has both scopes in both silent modes" 4 "$(wc -l <<<"$switch_lines")"
+arp=$(python3 -c '
+import sys, yaml
+e = yaml.safe_load(open(sys.argv[1]))["AppsAndFeaturesEntries"][0]
+print(e["ProductCode"], e["DisplayName"], e["Publisher"], sep="|")' "$manifest")
+while read -r scope mode switches; do
+    INSTALL_PATH="C:\\Win Get\\$scope $mode\\Memotack"
+    winget_log="C:\\logs\\winget $scope $mode.log"
+    switches=${switches//<INSTALLPATH>/$INSTALL_PATH}
+    switches=${switches//<LOGPATH>/$winget_log}
+    rm -f "$(unix_path "$user_startup")" "$(unix_path "$common_startup")"
+    run_line "$switches"
+    check_eq "winget $scope $mode ($switches): exit code" 0 "$SETUP_STATUS"
+    check "winget $scope $mode: installed into the location" test -f "$(unix_path "$INSTALL_PATH\\memotack.exe")"
+    check_eq "winget $scope $mode: the log ends well" "exit code 0" "$(log_text "$winget_log" | tail -n 1)"
+    if [ "$scope" == machine ]; then shortcut=$common_startup other=$user_startup; else shortcut=$user_startup other=$common_startup; fi
+    check_shortcut "winget $scope $mode: Startup shortcut" "$shortcut"
+    check "winget $scope $mode: no Startup shortcut of the other scope" test ! -e "$(unix_path "$other")"
+    values=$(uninstall_values)
+    check_eq "winget $scope $mode: AppsAndFeaturesEntries match the entry" "$arp" \
+        "$(sed -n 's/^DisplayName REG_SZ //p' <<<"$values" | sed "s/^/${UNINSTALL_KEY##*\\}|/")|$(sed -n 's/^Publisher REG_SZ //p' <<<"$values")"
+done <<<"$switch_lines"
+finish
