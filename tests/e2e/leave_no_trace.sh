@@ -21,6 +21,7 @@ if [ ! -d "$LOCPATH/ru_RU.UTF-8" ]; then
     mkdir -p "$LOCPATH"
     localedef -i ru_RU -f UTF-8 "$LOCPATH/ru_RU.UTF-8" >/dev/null 2>&1 || true
 fi
+check "ru_RU.UTF-8 is there for code page 866 (Debian package locales)" test -d "$LOCPATH/ru_RU.UTF-8"
 declare -A LANG_OF=([437]=C.UTF-8 [866]=ru_RU.UTF-8)
 
 # Install folders. A folder's parents are the user's own and exist before the snapshot: the
@@ -57,7 +58,7 @@ snapshot() {  # snapshot FILE: the prefix's files and Software keys as text, wit
 end_profile() {
     [ -n "${PROFILE_PREFIX:-}" ] || return 0
     WINEPREFIX="$PROFILE_PREFIX" wineserver -k >/dev/null 2>&1 || true
-    rm -rf "$PROFILE_PREFIX"
+    rm -rf "$PROFILE_PREFIX" "$PROFILE_PREFIX.lock"
     PROFILE_PREFIX=
 }
 
