@@ -1,5 +1,6 @@
 #include "install/PathRoot.h"
 #include "install/SystemErrorText.h"
+#include "install/UninstallerScript.h"
 #include "res/resource.h"
 #include "ui/InstallerDlg.h"
 
@@ -17,8 +18,6 @@ CString FindWindowsFolder(bool shellFolders) {
     }
     return kFixedWindowsFolder;
 }
-
-CString Quoted(const CString& path) { return L"\"" + path + L"\""; }
 }  // namespace
 
 // Rows are appended in step order; nextRow counts them even in silent mode, where AddStepRow adds
@@ -26,7 +25,7 @@ CString Quoted(const CString& path) { return L"\"" + path + L"\""; }
 bool CInstallerDlg::DoInstall(bool allUsers) {
     const CString helpPath = m_strInstallPath + L"\\memotack.chm";
     const CString exePath = m_strInstallPath + L"\\memotack.exe";
-    CString script = Quoted(exePath) + L" -close\n";
+    CString script;
     const CString windowsFolder = FindWindowsFolder(m_bShellFolders);
     int nextRow = 0;
 
@@ -40,17 +39,20 @@ bool CInstallerDlg::DoInstall(bool allUsers) {
         SetStepStatus(row, StepFailed);
         SetStepError(row, m_strError);
     }
+    // The script's first line, formed once the folder exists: a folder name that the uninstaller
+    // can only hold in its short form has one only then.
+    script = QuotedScriptPath(exePath) + L" -close\n";
 
     row = AddStepRow(nextRow++, L"Copy 'memotack.chm'");
     if (ExtractPayload(IDR_PAYLOAD_CHM, helpPath)) {
         SetStepStatus(row, StepDone);
         // A help file with a zone marker opens with its pages blocked. Having none is not an error.
-        ::DeleteFileW(helpPath + L":Zone.Identifier");
+        DeleteZoneMarker(helpPath + L":Zone.Identifier");
     } else {
         SetStepStatus(row, StepFailed);
         SetStepError(row, m_strError);
     }
-    script += L"del " + Quoted(helpPath) + L"\n";
+    script += L"del " + QuotedScriptPath(helpPath) + L"\n";
 
     row = AddStepRow(nextRow++, L"Copy 'memotack.exe'");
     if (ExtractPayload(IDR_PAYLOAD_EXE, exePath)) {
@@ -59,7 +61,7 @@ bool CInstallerDlg::DoInstall(bool allUsers) {
         SetStepStatus(row, StepFailed);
         SetStepError(row, m_strError);
     }
-    script += L"del " + Quoted(exePath) + L"\n";
+    script += L"del " + QuotedScriptPath(exePath) + L"\n";
 
     if (m_bStartMenuItems) CreateStartMenuItems(nextRow++, allUsers, script);
     CreateStartupShortcut(nextRow++, allUsers, script);
@@ -69,6 +71,8 @@ bool CInstallerDlg::DoInstall(bool allUsers) {
     if (m_bShowHelp) LaunchInstalledFile(nextRow++, L"Show help file", helpPath);
     return true;
 }
+
+void CInstallerDlg::DeleteZoneMarker(const CString& streamPath) { ::DeleteFileW(streamPath); }
 
 // Creates each folder along path from the left, below its root (see PathRootEnd). A folder that
 // exists already is passed over.

@@ -1,4 +1,5 @@
 #include "framework/Handles.h"
+#include "install/UninstallerScript.h"
 #include "ui/InstallerDlg.h"
 
 #include <errno.h>
@@ -83,8 +84,8 @@ void CInstallerDlg::CreateStartMenuItems(int row, bool allUsers, CString& script
         return;
     }
     CreateShortcutRow(row, shortcut);
-    script += L"del \"" + shortcut + L"\"\n";
-    script += L"rd \"" + folder + L"\"\n";
+    script += L"del " + QuotedScriptPath(shortcut) + L"\n";
+    script += L"rd " + QuotedScriptPath(folder) + L"\n";
 }
 
 void CInstallerDlg::CreateStartupShortcut(int row, bool allUsers, CString& script) {
@@ -98,5 +99,5 @@ void CInstallerDlg::CreateStartupShortcut(int row, bool allUsers, CString& scrip
         shortcut = startup + kShortcutName;
 
     CreateShortcutRow(row, shortcut);
-    script += L"del \"" + shortcut + L"\"\n";
+    script += L"del " + QuotedScriptPath(shortcut) + L"\n";
 }

@@ -56,6 +56,9 @@ public:
     bool DoInstall(bool allUsers);
     // Creates every missing folder along path; on failure leaves the system's message in m_strError.
     bool CreateDirectoryTree(const CString& path);
+    // Deletes the alternate stream that marks a file as downloaded; virtual so that tests can see
+    // the path it is given (a file system without streams has nothing to delete).
+    virtual void DeleteZoneMarker(const CString& streamPath);
 
     // Steps plugged into the sequence. Each adds its own row at the given index and appends the
     // lines that undo it to the uninstaller script.

@@ -5,6 +5,10 @@
 // check states (0 or 1) of "everyone=", "justme=", "run=" and "help=", and "focus=" with the id of
 // the control that has the keyboard focus.
 //
+// read_rows -install FOLDER everyone|justme: first fills in the options page as a user would
+// (the folder typed into the folder box, the audience chosen, both after-install options
+// cleared) and presses Install; once the install has run, prints as above and presses Finish.
+//
 // The list view belongs to another process, so the item and its text buffer are placed in that
 // process's memory, where the list view writes them.
 #include <windows.h>
@@ -17,10 +21,10 @@ namespace {
 
 const int kProgressList = 1016;
 const int kInstallButton = 1000;
-const int kFolderBox = 1011;
-const int kForEveryone = 1008;
-const int kForJustMe = 1007;
 const int kRunAfter = 1005;
+const int kForJustMe = 1007;
+const int kForEveryone = 1008;
+const int kFolderBox = 1011;
 const int kShowHelp = 1014;
 const int kTextChars = 1024;
 
@@ -73,15 +77,41 @@ void PrintOptions(HWND dialog) {
     Print(L"focus=" + std::to_wstring(thread.hwndFocus ? ::GetDlgCtrlID(thread.hwndFocus) : 0) + L"\n");
 }
 
+// Sends a message that may take as long as the whole install (Install runs it synchronously).
+LRESULT Send(HWND dialog, int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutW(::GetDlgItem(dialog, id), message, wParam, lParam, SMTO_NORMAL, 120000, &result);
+    return static_cast<LRESULT>(result);
+}
+
+void Install(HWND dialog, LPCWSTR folder, bool everyone) {
+    Send(dialog, kFolderBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder));
+    Send(dialog, kForEveryone, BM_SETCHECK, everyone ? BST_CHECKED : BST_UNCHECKED);
+    Send(dialog, kForJustMe, BM_SETCHECK, everyone ? BST_UNCHECKED : BST_CHECKED);
+    Send(dialog, kRunAfter, BM_SETCHECK, BST_UNCHECKED);
+    Send(dialog, kShowHelp, BM_SETCHECK, BST_UNCHECKED);
+    Send(dialog, kInstallButton, BM_CLICK);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    HWND dialog = ::FindWindowW(nullptr, L"Memotack Installer");
+    const bool install = argc == 4 && std::wstring(argv[1]) == L"-install";
+    HWND dialog = nullptr;
+    // The installer may still be starting.
+    for (int wait = 0; !dialog && wait < (install ? 600 : 1); ++wait) {
+        dialog = ::FindWindowW(nullptr, L"Memotack Installer");
+        if (!dialog || !::IsWindowVisible(dialog)) {
+            dialog = nullptr;
+            if (install) ::Sleep(100);
+        }
+    }
     if (!dialog) return 1;
     if (argc > 1 && std::wstring(argv[1]) == L"--options") {
         PrintOptions(dialog);
         return 0;
     }
+    if (install) Install(dialog, argv[2], std::wstring(argv[3]) == L"everyone");
     wchar_t caption[256] = {};
     ::GetWindowTextW(::GetDlgItem(dialog, kInstallButton), caption, 256);
     Print(std::wstring(L"button=") + caption + L"\n");
@@ -102,5 +132,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     ::CloseHandle(process);
+    // Finish ends the dialog; posted, as the dialog's process ends before it could answer.
+    if (install) ::PostMessageW(::GetDlgItem(dialog, kInstallButton), BM_CLICK, 0, 0);
     return 0;
 }

@@ -3,7 +3,6 @@
 #include "framework/CStdioFile.h"
 
 #include <gtest/gtest.h>
-#include <locale.h>
 #include <string>
 
 namespace {
@@ -105,32 +104,31 @@ TEST(StdioFile, WritesTextWithCrLfAndThrowsOnOpenFailure) {
     ::DeleteFileW(path.c_str());
 }
 
-TEST(StdioFile, ConvertsUnderTheCurrentLocaleAndRefusesWhatItCannot) {
-    std::wstring path = TempPath(L"stdio-locale.txt");
-    setlocale(LC_ALL, "C");
+TEST(StdioFile, ConvertsToItsCodePageAndRefusesWhatItCannot) {
+    std::wstring path = TempPath(L"stdio-codepage.txt");
     {
-        CStdioFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite);
-        file.WriteString(L"caf\u00e9 ok\n");  // the C locale takes 0 to 255 as they are
-        bool thrown = false;
-        try {
-            file.WriteString(L"no \u20ac here");
-        } catch (CFileException* error) {
-            thrown = true;
-            error->Delete();
+        CStdioFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite, 437);
+        file.WriteString(L"m\u00fcller\n");
+        // No look-alike: a best-fit conversion would write "l" for "\u0142".
+        for (LPCWSTR refused : {L"\u0141ukasz", L"\u5f20\u4f1f", L"\u20ac"}) {
+            bool thrown = false;
+            try {
+                file.WriteString(refused);
+            } catch (CFileException* error) {
+                thrown = true;
+                EXPECT_EQ(ERROR_NO_UNICODE_TRANSLATION, error->m_lOsError);
+                error->Delete();
+            }
+            EXPECT_TRUE(thrown) << testing::PrintToString(std::wstring(refused));
         }
-        EXPECT_TRUE(thrown);
         file.WriteString(L"end");
         file.Close();
     }
-    EXPECT_EQ("caf\xe9 ok\r\nend", ReadAll(path));
-
-    if (setlocale(LC_ALL, ".1252")) {
-        {
-            CStdioFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::typeBinary);
-            file.WriteString(L"\u20ac\n");
-        }  // the destructor writes what is buffered
-        EXPECT_EQ("\x80\n", ReadAll(path));
-    }
-    setlocale(LC_ALL, "C");
+    EXPECT_EQ("m\x81ller\r\nend", ReadAll(path));
+    {
+        CStdioFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::typeBinary, 1252);
+        file.WriteString(L"\u20ac\n");
+    }  // the destructor writes what is buffered
+    EXPECT_EQ("\x80\n", ReadAll(path));
     ::DeleteFileW(path.c_str());
 }

@@ -1,8 +1,10 @@
+#include "framework/Handles.h"
 #include "install/SystemErrorText.h"
 #include "res/resource.h"
 #include "tests/support/DialogHarness.h"
 
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <stdlib.h>
 
@@ -35,12 +37,34 @@ CString UnreachableFolder() {
 struct InstallOutcome {
     std::vector<DialogHarness::Row> rows;
     bool stepFailed = false;
+    std::vector<std::wstring> zoneMarkers;  // the paths handed to the zone-marker delete
+    std::string uninstaller;                // the bytes of the uninstaller written
 };
+
+// Sees the zone-marker delete, which Wine's file system (without streams) cannot show.
+struct ZoneMarkerRecorder : DialogHarness {
+    void DeleteZoneMarker(const CString& streamPath) override {
+        deleted.push_back(streamPath.GetString());
+        DialogHarness::DeleteZoneMarker(streamPath);
+    }
+    std::vector<std::wstring> deleted;
+};
+
+std::string ReadUninstaller() {
+    wchar_t windows[MAX_PATH] = {};
+    ::SHGetSpecialFolderPathW(nullptr, windows, CSIDL_WINDOWS, FALSE);
+    UniqueHandle file(::CreateFileW(CString(windows) + L"\\uninstallmemotack.bat", GENERIC_READ, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
+    char buffer[4096];
+    DWORD read = 0;
+    if (!file.IsValid() || !::ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr)) return "<missing>";
+    return std::string(buffer, read);
+}
 
 InstallOutcome InstallInto(const CString& folder, bool startMenu, bool runAfter, bool showHelp) {
     InstallTracesRemover traces;
     InstallOutcome outcome;
-    DialogHarness dialog;
+    ZoneMarkerRecorder dialog;
     dialog.Run([&](DialogHarness& d) {
         d.m_strInstallPath = folder;
         d.m_bStartMenuItems = startMenu;
@@ -49,7 +73,9 @@ InstallOutcome InstallInto(const CString& folder, bool startMenu, bool runAfter,
         d.DoInstall(false);
         outcome.rows = d.Rows();
         outcome.stepFailed = d.m_bStepFailed;
+        outcome.uninstaller = ReadUninstaller();
     });
+    outcome.zoneMarkers = dialog.deleted;
     return outcome;
 }
 
@@ -83,6 +109,12 @@ TEST(InstallSequence, RowsFollowTheStepTableForEveryOptionCombination) {
         EXPECT_EQ(outcome.rows[3].image, StepFailed);
         EXPECT_EQ(outcome.rows[3].error, L"Could not open file for writing");
         EXPECT_TRUE(outcome.stepFailed);
+        // The uninstaller still deletes both files, and no zone marker is touched for a failed copy.
+        std::string path(folder.GetString(), folder.GetString() + folder.GetLength());  // ASCII
+        EXPECT_EQ(0u, outcome.uninstaller.find("\"" + path + "\\memotack.exe\" -close\r\ndel \"" + path +
+                                               "\\memotack.chm\"\r\ndel \"" + path + "\\memotack.exe\"\r\n"))
+            << outcome.uninstaller;
+        EXPECT_TRUE(outcome.zoneMarkers.empty());
     }
 }
 
@@ -97,7 +129,7 @@ TEST(InstallSequence, CopiesBothPayloadFilesIntoANewFolder) {
     }
     EXPECT_TRUE(FileExists(folder + L"\\memotack.chm"));
     EXPECT_TRUE(FileExists(folder + L"\\memotack.exe"));
-    EXPECT_FALSE(FileExists(folder + L"\\memotack.chm:Zone.Identifier"));
+    EXPECT_EQ(outcome.zoneMarkers, std::vector<std::wstring>{(folder + L"\\memotack.chm:Zone.Identifier").GetString()});
 }
 
 TEST(InstallSequence, SilentInstallAddsNoRowAndShowsNothing) {

@@ -1,3 +1,4 @@
+#include "install/UninstallerScript.h"
 #include "tests/install/StepRowProbe.h"
 
 #include <gtest/gtest.h>
@@ -41,6 +42,18 @@ std::string ReadFileBytes(const CString& path) {
     DWORD read = 0;
     ::ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr);
     return std::string(buffer, read);
+}
+
+void WriteFileBytes(const CString& path, const std::string& bytes) {
+    UniqueHandle file(::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+bool IsAscii(const CString& text) {
+    for (int i = 0; i < text.GetLength(); ++i)
+        if (text[i] > 0x7F) return false;
+    return true;
 }
 
 bool IsWow64() {
@@ -154,9 +167,64 @@ TEST_F(UninstallEntryTest, UninstallerThatCannotBeWrittenFailsTheRow) {
     EXPECT_FALSE(error.IsEmpty());
     EXPECT_LE(error.GetLength(), 255);
 
-    // A character with no 8-bit form fails the write as any file error does.
-    CString polish(L"del \"C:\\Zaj\x0105\x0107\\memotack.exe\"\n");
-    probe.dlg.CreateUninstaller(1, m_windowsFolder, polish);
+    // A path that the OEM code page cannot hold and that has no short form (it does not exist):
+    // the row names it, and the uninstaller of an earlier install stays as it was.
+    WriteFileBytes(Uninstaller(), "earlier uninstaller\r\n");
+    CString chinese(L"del \"C:\\\u5f20\u4f1f\\memotack.exe\"\n");
+    probe.dlg.CreateUninstaller(1, m_windowsFolder, chinese);
     EXPECT_EQ(StepFailed, probe.Status(1));
-    EXPECT_FALSE(probe.Error(1).IsEmpty());
+    EXPECT_EQ(probe.Error(1), L"Can't write into the uninstaller: C:\\\u5f20\u4f1f\\memotack.exe");
+    EXPECT_EQ("earlier uninstaller\r\n", ReadFileBytes(Uninstaller()));
+}
+
+// The uninstaller is read by cmd in the OEM code page, which follows the system's language.
+TEST_F(UninstallEntryTest, UninstallerIsInTheOemCodePage) {
+    const struct {
+        UINT codePage;
+        LPCWSTR letter;
+        char byte;
+    } pages[] = {
+        {437, L"\u00fc", '\x81'}, {850, L"\u00fc", '\x81'}, {852, L"\u0142", '\x88'}, {866, L"\u0436", '\xa6'}};
+    for (const auto& page : pages) {
+        if (page.codePage != ::GetOEMCP()) continue;
+        CString script = CString(L"del \"C:\\m") + page.letter + L"\\x\"\n";
+        probe.dlg.CreateUninstaller(0, m_windowsFolder, script);
+        EXPECT_EQ(StepDone, probe.Status(0));
+        EXPECT_EQ(0u, ReadFileBytes(Uninstaller()).find(std::string("del \"C:\\m") + page.byte + "\\x\"\r\n"));
+        return;
+    }
+    GTEST_SKIP() << "no sample letter for OEM code page " << ::GetOEMCP();
+}
+
+TEST(UninstallerScript, PathsAreWhatCmdReadsBack) {
+    // cmd drops a lone % and expands %...% pairs; inside the quotes the rest is taken as it is.
+    EXPECT_EQ(QuotedScriptPath(L"C:\\100% Notes\\%TEMP%\\Memotack"), L"\"C:\\100%% Notes\\%%TEMP%%\\Memotack\"");
+    EXPECT_EQ(QuotedScriptPath(L"C:\\A & B ^ (x86) !' ,\\Memotack"), L"\"C:\\A & B ^ (x86) !' ,\\Memotack\"");
+
+    // A folder that the OEM code page cannot hold goes in by its short form, the part below it
+    // that does not exist yet as it is.
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    CString folder = CString(temp) + L"\u5f20\u4f1f 100%";
+    ASSERT_TRUE(::CreateDirectoryW(folder, nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
+    CString quoted = QuotedScriptPath(folder + L"\\Memotack\\memotack.exe");
+    EXPECT_TRUE(IsAscii(quoted)) << quoted;
+    const CString tail = L"\\Memotack\\memotack.exe\"";
+    if (quoted.GetLength() <= tail.GetLength() + 1) ::RemoveDirectoryW(folder);
+    ASSERT_GT(quoted.GetLength(), tail.GetLength() + 1);
+    EXPECT_EQ(quoted.Mid(quoted.GetLength() - tail.GetLength()), tail);
+    EXPECT_EQ(quoted[0], L'"');
+    // What cmd reads back (each %% one %) names the folder.
+    CString shortFolder;
+    for (int i = 1; i < quoted.GetLength() - tail.GetLength(); ++i) {
+        shortFolder += quoted[i];
+        if (quoted[i] == L'%') ++i;
+    }
+    wchar_t longFolder[MAX_PATH] = {};
+    ::GetLongPathNameW(shortFolder, longFolder, MAX_PATH);
+    ::RemoveDirectoryW(folder);
+    EXPECT_EQ(CString(longFolder), folder) << shortFolder;
+
+    // Nothing of it exists: no short form, so the path stays as it is and the write refuses it.
+    EXPECT_EQ(QuotedScriptPath(L"C:\\\u5f20\u4f1f\\x"), L"\"C:\\\u5f20\u4f1f\\x\"");
 }

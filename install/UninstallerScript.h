@@ -1,0 +1,11 @@
+#pragma once
+// How the uninstaller's lines name paths. The uninstaller is a batch file: the command processor
+// reads it in the console's code page (the OEM one), expands %...% pairs and drops a lone %.
+#include "framework/CString.h"
+
+// path in double quotes, in the form a line of the uninstaller holds it so that the command
+// processor reads the path back: every % doubled, and where the OEM code page cannot hold a
+// character, the short form of the longest part of the path that exists, followed by the rest.
+// A path with no such form comes back quoted as given; writing the uninstaller then fails and
+// names it (see CInstallerDlg::CreateUninstaller).
+CString QuotedScriptPath(const CString& path);

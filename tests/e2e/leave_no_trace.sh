@@ -1,0 +1,142 @@
+#!/usr/bin/env bash
+# leave_no_trace.sh SETUP_EXE BUILD_DIR [--full]: install, then uninstall, leaves the machine as it
+# was, for users and install folders whose names hold what code pages and batch files trip over.
+# Each case fills in the real dialog (read_rows -install), uninstalls with the 64-bit cmd as
+# Programs and Features would, and compares the prefix with a snapshot taken before the first
+# install: the files of drive_c and the registry's machine and user Software keys (the 64-bit
+# export holds the 32-bit view under Wow6432Node). One fresh prefix per profile and code page,
+# reporting version 6.2 so that the Start Menu items are made too.
+#
+# Without --full, the short set that ctest runs; --full runs every folder for every profile under
+# both OEM code pages (437 and 866), each folder for both audiences.
+source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/effects_lib.sh"
+full=0
+[ "${3:-}" = --full ] && full=1
+
+# Wine's code pages follow the Unix locale: C.UTF-8 gives 1252/437. ru_RU.UTF-8 (1251/866) is
+# compiled into the build folder, so that nothing is installed system-wide for it.
+export LOCPATH="$BUILD_DIR/e2e/locales"
+if [ ! -d "$LOCPATH/ru_RU.UTF-8" ]; then
+    mkdir -p "$LOCPATH"
+    localedef -i ru_RU -f UTF-8 "$LOCPATH/ru_RU.UTF-8" >/dev/null 2>&1 || true
+fi
+check "ru_RU.UTF-8 is there for code page 866 (Debian package locales)" test -d "$LOCPATH/ru_RU.UTF-8"
+declare -A LANG_OF=([437]=C.UTF-8 [866]=ru_RU.UTF-8)
+
+# Install folders. A folder's parents are the user's own and exist before the snapshot: the
+# uninstaller removes the install folder itself, not the folders above it.
+long_parent='C:\Shared documents of the whole family\Programs installed by hand in the year 2026\Tools for taking notes, one folder each\Kept apart from the other programs on purpose'
+declare -A FOLDERS=(
+    [percent]='C:\100% Notes %TEMP% 5%'
+    [ampersand]='C:\Tom & Jerry ^ Co'
+    [brackets]="C:\\Apps (x86) !Beta, O'Neil"
+    [letters]='C:\Zażółć gęślą jaźń Записи Müller'
+    [oem437]='C:\Büro Müller Äpfel'
+    [oem866]='C:\Мои заметки'
+    [long]="$long_parent\\Memotack & 100% ^ (mine)"
+)
+
+# Keys that Wine itself writes while the installer and cmd run, named one by one: the mouse
+# settings that the first program with a window reads, and the host's network cards (numbered, in
+# both views), which Wine lists once a program first asks for them.
+WINE_OWN_KEYS='^\[HKEY_CURRENT_USER\\Software\\Wine\\Temporary System Parameters\\Control Panel\\Mouse\]$'
+WINE_OWN_KEYS+='|^\[HKEY_LOCAL_MACHINE\\Software\\(Wow6432Node\\)?Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\[0-9]+\]$'
+export WINE_OWN_KEYS
+
+snapshot() {  # snapshot FILE: the prefix's files and Software keys as text, without Wine's own keys
+    local reg="$BUILD_DIR/e2e/snapshot.reg" key
+    (cd "$WINEPREFIX/drive_c" && find . -printf '%y %p\n' | LC_ALL=C sort) >"$1"
+    for key in 'HKLM\Software' 'HKCU\Software'; do
+        rm -f "$reg"
+        wine reg export "$key" "$(winepath -w "$reg" 2>/dev/null | tr -d '\r')" /reg:64 /y >/dev/null 2>&1 </dev/null
+        iconv -f UTF-16 -t UTF-8 "$reg" | tr -d '\r' | awk '/^\[/ { own = $0 ~ ENVIRON["WINE_OWN_KEYS"] } !own' >>"$1"
+    done
+}
+
+# Ends the last profile's prefix and deletes it: each takes more than a gigabyte.
+end_profile() {
+    [ -n "${PROFILE_PREFIX:-}" ] || return 0
+    WINEPREFIX="$PROFILE_PREFIX" wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$PROFILE_PREFIX" "$PROFILE_PREFIX.lock"
+    PROFILE_PREFIX=
+}
+
+# start_profile NAME CODE-PAGE: a fresh prefix for that user and code page, and its snapshot.
+start_profile() {
+    end_profile
+    export USER="$1" LOGNAME="$1" LANG="${LANG_OF[$2]}" PAGE="$2"
+    fresh_prefix "leave-no-trace-$2-$(printf '%s' "$1" | md5sum | cut -c1-8)"
+    PROFILE_PREFIX="$WINEPREFIX"
+    wine winecfg -v win8 >/dev/null 2>&1 </dev/null
+    mkdir -p "$(unix_path "$long_parent")"
+    echo "--- profile \"$1\", OEM code page $2 ---"
+    BASELINE="$BUILD_DIR/e2e/before.txt"
+    snapshot "$BASELINE"
+}
+
+# install_and_remove FOLDER-KEY everyone|justme [cmd32]: cmd32 runs the uninstaller with the 32-bit
+# cmd instead of the 64-bit one.
+install_and_remove() {
+    local folder="${FOLDERS[$1]}" what="\"$USER\" $2 ${FOLDERS[$1]}" status_file="$BUILD_DIR/e2e/status.txt"
+    rm -f "$status_file"
+    (
+        run_setup
+        echo "$SETUP_STATUS" >"$status_file"
+    ) &
+    local rows
+    rows=$(wine "$READ_ROWS" -install "$folder" "$2" </dev/null 2>/dev/null | tr -d '\r' || true)
+    wait
+    check_eq "$what: install exits 0" 0 "$(cat "$status_file" 2>/dev/null)"
+    check_eq "$what: eight rows, every one done" "button=&Finish 8 8" \
+        "$(head -n 1 <<<"$rows") $(tail -n +2 <<<"$rows" | wc -l) $(grep -c '|4|$' <<<"$rows")"
+    local uninstaller
+    uninstaller="$(unix_path 'C:\windows\uninstallmemotack.bat')"
+    check_eq "$what: the uninstaller has its fourteen lines" 14 "$(grep -c $'\r$' "$uninstaller" 2>/dev/null)"
+    # The install folder's line: in the OEM code page's own letters where it holds them all,
+    # otherwise in the ASCII short form.
+    local rd_line expected
+    rd_line=$(LC_ALL=C grep -a '^rd ' "$uninstaller" | tail -n 1 | tr -d '\r')
+    if expected=$(printf 'rd "%s"' "${folder//'%'/%%}" | iconv -f UTF-8 -t "CP$PAGE" 2>/dev/null); then
+        check_eq "$what: the folder's line holds code page $PAGE's bytes" "$expected" "$rd_line"
+    else
+        check "$what: the folder's line holds its short form" not env LC_ALL=C grep -q '[^ -~]' <<<"$rd_line"
+    fi
+    local cmd=(/usr/lib/wine/wine64 cmd)
+    [ "${3:-}" = cmd32 ] && cmd=(wine cmd) && what+=" (32-bit cmd)"
+    timeout 120 "${cmd[@]}" /c 'C:\windows\uninstallmemotack.bat' >/dev/null 2>&1 </dev/null || true
+    snapshot "$BUILD_DIR/e2e/after.txt"
+    check_eq "$what: uninstall leaves the snapshot unchanged" "" \
+        "$(diff "$BASELINE" "$BUILD_DIR/e2e/after.txt" | sed -n 's/^[<>] //p')"
+}
+
+if [ $full -eq 0 ]; then
+    start_profile '张伟' 437
+    install_and_remove percent justme
+    install_and_remove letters everyone
+    start_profile 'Jan & Ewa Kowalscy' 866
+    install_and_remove brackets justme
+    install_and_remove ampersand everyone cmd32
+    start_profile 'müller' 437
+    install_and_remove oem437 justme
+    start_profile 'Łukasz' 866
+    install_and_remove long justme
+    install_and_remove oem866 justme
+else
+    for page in 437 866; do
+        flip=0 count=0
+        for user in 'müller' 'Łukasz' '张伟' 'Jan & Ewa Kowalscy'; do
+            start_profile "$user" $page
+            for key in percent ampersand brackets letters oem$page long; do
+                audiences=(justme everyone)
+                cmds=('' '' cmd32)
+                install_and_remove "$key" "${audiences[$(((flip + page / 866) % 2))]}" ${cmds[$((count % 3))]}
+                flip=$((1 - flip))
+                count=$((count + 1))
+            done
+        done
+    done
+fi
+# The last prefix stays for a look when something failed.
+[ "$E2E_FAILURES" -ne 0 ] || end_profile
+finish
