@@ -107,6 +107,14 @@ set_source_files_properties("${MEMOTACK_ZLIB_SOURCE_DIR}/crc32.c" PROPERTIES COM
 add_library(minizip STATIC "${MINIZIP_DIR}/unzip.c" "${MINIZIP_DIR}/ioapi.c")
 target_include_directories(minizip SYSTEM PUBLIC "${MINIZIP_DIR}")
 target_compile_definitions(minizip PRIVATE NOCRYPT NOUNCRYPT)
+
+# zlib and minizip call nothing that throws (minizip's stream callbacks are ours and do not throw),
+# so no C++ exception ever passes their frames and they need no unwind tables. Each function in
+# its own section lets the linker drop what the reader never calls. Not -fdata-sections: the
+# linker would place their zero-filled tables (.bss.*) in .data, and so in the file.
+foreach(library memotack_zlib minizip)
+    target_compile_options(${library} PRIVATE -ffunction-sections -fno-asynchronous-unwind-tables)
+endforeach()
 target_link_libraries(minizip PUBLIC memotack_zlib)
 
 if(MEMOTACK_BUILD_TESTS)
