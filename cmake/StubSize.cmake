@@ -27,3 +27,15 @@ function(memotack_units_without_exceptions)
         endforeach()
     endforeach()
 endfunction()
+
+# memotack_link_time_optimised(EXECUTABLE LIBRARY...): the C libraries (zlib's reader, minizip)
+# are optimised together at link time. The C++ units stay out: optimising them with the ones
+# that have exceptions gives every function unwind tables again (4.5 KB more than it saves), and
+# optimising only those without exceptions makes the linker see inline functions defined twice.
+# The objects are fat (machine code beside the optimiser's form), so any link can use them.
+function(memotack_link_time_optimised executable)
+    foreach(library IN LISTS ARGN)
+        target_compile_options(${library} PRIVATE -flto -ffat-lto-objects)
+    endforeach()
+    target_link_options(${executable} PRIVATE -flto)
+endfunction()
