@@ -100,7 +100,7 @@ set(zlib_reader_sources inflate.c inffast.c inftrees.c crc32.c adler32.c zutil.c
 list(TRANSFORM zlib_reader_sources PREPEND "${MEMOTACK_ZLIB_SOURCE_DIR}/")
 add_library(memotack_zlib STATIC ${zlib_reader_sources})
 target_include_directories(memotack_zlib SYSTEM PUBLIC "${MEMOTACK_ZLIB_SOURCE_DIR}")
-target_compile_definitions(memotack_zlib PRIVATE DYNAMIC_CRC_TABLE)
+target_compile_definitions(memotack_zlib PRIVATE DYNAMIC_CRC_TABLE NO_GZIP BUILDFIXED)
 set_source_files_properties("${MEMOTACK_ZLIB_SOURCE_DIR}/crc32.c" PROPERTIES COMPILE_OPTIONS "-O2;-fpeel-loops")
 
 # minizip warns under the project's strict flags; it is built with plain -Wall only.
