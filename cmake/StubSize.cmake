@@ -39,3 +39,11 @@ function(memotack_link_time_optimised executable)
     endforeach()
     target_link_options(${executable} PRIVATE -flto)
 endfunction()
+
+# 32-bit Windows promises only 4-byte stack alignment, and nothing here needs more; without the
+# compiler's default 16-byte padding of call frames the code is smaller.
+function(memotack_small_frames)
+    foreach(target IN LISTS ARGN)
+        target_compile_options(${target} PRIVATE -mpreferred-stack-boundary=2)
+    endforeach()
+endfunction()
