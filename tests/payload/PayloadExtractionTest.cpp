@@ -31,6 +31,8 @@ TEST_F(ExtractPayloadTest, WritesTheFirstEntryUnderTheCallersName) {
     ASSERT_TRUE(Extract(IDR_PAYLOAD_STORED, folder / L"stored.bin"));  // another name, stored
     EXPECT_EQ(Hello(), ReadFileBytes(folder / L"stored.bin"));
     EXPECT_FALSE(Exists(folder / L"Some Other Name.DAT"));
+    ASSERT_TRUE(Extract(IDR_PAYLOAD_LARGE, folder / L"large.bin"));  // several read chunks
+    EXPECT_EQ(Large(), ReadFileBytes(folder / L"large.bin"));
     EXPECT_EQ(dialog.m_strError, kUntouched);
 }
 
@@ -71,8 +73,8 @@ TEST_F(ExtractPayloadTest, ReportsADestinationThatCannotBeOpened) {
 
 TEST_F(ExtractPayloadTest, RefusesDamagedPayloadsAndKeepsTheOldFile) {
     std::wstring path = folder / L"memotack.exe";
-    for (WORD id :
-         {IDR_PAYLOAD_NOTZIP, IDR_PAYLOAD_BADCRC, IDR_PAYLOAD_BADSIZE, IDR_PAYLOAD_TRUNCATED, IDR_TEST_ZERO}) {
+    for (WORD id : {IDR_PAYLOAD_NOTZIP, IDR_PAYLOAD_BADCRC, IDR_PAYLOAD_BADSIZE, IDR_PAYLOAD_TRUNCATED, IDR_TEST_ZERO,
+                    IDR_PAYLOAD_LARGE_BADCRC}) {
         ASSERT_TRUE(WriteFileBytes(path, Readme()));
         dialog.m_strError = kUntouched;
         EXPECT_FALSE(Extract(id, path)) << id;
