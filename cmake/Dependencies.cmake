@@ -91,11 +91,13 @@ if(NOT zlib_stamped STREQUAL zlib_pin OR NOT MEMOTACK_ZLIB_SOURCE_VERSION STREQU
     file(WRITE "${zlib_stamp}" "${zlib_pin}")
 endif()
 
-# zlib's decompressing half, compiled for size (-Os comes with MinSizeRel). DYNAMIC_CRC_TABLE
-# computes crc32's 10 KB of tables into zero-filled memory on first use (once, guarded by C11
-# atomics) instead of carrying them in the executable. The CRC-32 of every extracted byte is
-# checked, so crc32.c alone is built for speed: at -Os its braided loops stay rolled and run at
-# about a third of the speed, for some 1.7 KB less.
+# zlib's decompressing half, compiled for size (-Os comes with MinSizeRel). Tables are computed
+# into zero-filled memory on first use instead of being carried in the executable: crc32's 10 KB
+# by DYNAMIC_CRC_TABLE (once, guarded by C11 atomics), inflate's 2 KB of fixed codes by BUILDFIXED
+# (unguarded: the installer, like the tests, inflates on one thread only). NO_GZIP leaves out the
+# gzip wrapper; minizip inflates raw deflate. The CRC-32 of every extracted byte is checked, so
+# crc32.c alone is built for speed: at -Os its braided loops stay rolled and run at about a third
+# of the speed, for 1.5 KB less.
 set(zlib_reader_sources inflate.c inffast.c inftrees.c crc32.c adler32.c zutil.c)
 list(TRANSFORM zlib_reader_sources PREPEND "${MEMOTACK_ZLIB_SOURCE_DIR}/")
 add_library(memotack_zlib STATIC ${zlib_reader_sources})
