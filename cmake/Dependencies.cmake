@@ -109,10 +109,13 @@ set_source_files_properties("${MEMOTACK_ZLIB_SOURCE_DIR}/crc32.c" PROPERTIES COM
 # entry's compressed data in chunks of UNZ_BUFSIZE and inflates and checksums each chunk's output
 # before the next: 256 KiB chunks (instead of 16 KiB) make a whole-entry extraction a few long
 # inflate calls with the CRC-32 of output that is still in the cache, and stay below the size at
-# which the heap takes fresh pages from the system for every block.
+# which the heap takes fresh pages from the system for every block. USE_FILE32API builds minizip's
+# own stdio file functions, which only an archive opened by file name uses (the reader always
+# passes its own, payload/ArchiveStream.cpp), on plain fopen and fseek: the 64-bit ones would
+# bring their own run-time code and imports.
 add_library(minizip STATIC "${MINIZIP_DIR}/unzip.c" "${MINIZIP_DIR}/ioapi.c")
 target_include_directories(minizip SYSTEM PUBLIC "${MINIZIP_DIR}")
-target_compile_definitions(minizip PRIVATE NOCRYPT NOUNCRYPT UNZ_BUFSIZE=262144)
+target_compile_definitions(minizip PRIVATE NOCRYPT NOUNCRYPT UNZ_BUFSIZE=262144 USE_FILE32API)
 
 # zlib and minizip call nothing that throws (minizip's stream callbacks are ours and do not throw),
 # so no C++ exception ever passes their frames and they need no unwind tables. Each function in
