@@ -1,7 +1,7 @@
 # What keeps the installer's own code small, kept apart from the targets' definitions.
 
-# The only C++ exceptions this program throws are the file classes' CFileException*, caught by
-# the units that use those classes. A unit that neither throws, catches nor uses the file classes
+# The only C++ exceptions this program catches are the file classes' CFileException*, caught by
+# the units that use those classes (std::bad_alloc from new is caught nowhere). A unit that neither throws, catches nor uses the file classes
 # is never passed by an exception, so it is built with -fno-exceptions and without unwind tables.
 # An exception that reached such a frame anyway would end the process (std::terminate), as any
 # uncaught exception here does. The units are sorted by their text at configure time: a unit that
