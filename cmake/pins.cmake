@@ -1,15 +1,16 @@
 # The exact third-party sources the configure step fetches: moving a pin is a change to this file
 # alone.
 #
-# minizip (unzip.c, ioapi.c) comes from Debian's zlib source package, unpacked by dpkg-source with
-# Debian's patches applied. The reader's handling of damaged archives depends on this exact code.
+# minizip (unzip.c, ioapi.c) and the installer's zlib (inflate, crc32, adler32) come from Debian's
+# zlib source package, unpacked by dpkg-source with Debian's patches applied. The reader's handling
+# of damaged archives depends on this exact code.
 # To move to another package: configure once with -DMEMOTACK_ZLIB_SOURCE_VERSION=<new version>;
 # the configure step downloads it, stops and prints its files' SHA-256 sums; write the version and
 # the sums below, drop the -D (cmake -U MEMOTACK_ZLIB_SOURCE_VERSION) and run the payload tests.
 #
-# Not pinned here because nothing is fetched for them: zlib itself is the installed
-# libz-mingw-w64-dev, and GoogleTest is built from the installed googletest package's sources in
-# /usr/src/googletest (tools/setup.sh installs both from Debian's archive).
+# Not pinned here because nothing is fetched for them: the tests' libz-mingw-w64-dev, and
+# GoogleTest, built from the installed googletest package's sources in /usr/src/googletest
+# (tools/setup.sh installs both from Debian's archive).
 set(MEMOTACK_ZLIB_PINNED_VERSION "1:1.2.13.dfsg-1")
 set(MEMOTACK_ZLIB_PINNED_SHA256
     "zlib_1.2.13.dfsg-1.dsc=3fa1e6b2fc525062aa88207dda52fed8e045373c809d362fe8a2bfbf7cf515a8"

@@ -469,19 +469,25 @@ int AnsiToWide(const char* text, wchar_t* buffer, int bufferChars) {
 }
 
 bool UnixTimeToFileTime(int32_t seconds, FILETIME* fileTime) {
-    // Days since 1970-01-01 to a civil date (proleptic Gregorian calendar).
-    int64_t total = seconds;
-    int64_t days = total >= 0 ? total / 86400 : (total - 86399) / 86400;
-    int64_t secondOfDay = total - days * 86400;
+    // Whole days since 1970-01-01, rounded towards the past, and the second of that day. Every
+    // value below fits 32 bits (days stay within 24,856 of 1970), which keeps 64-bit division and
+    // its run-time helpers out of the program.
+    int32_t days = seconds / 86400;
+    int32_t secondOfDay = seconds % 86400;
+    if (secondOfDay < 0) {
+        secondOfDay += 86400;
+        --days;
+    }
+    // Days to a civil date (proleptic Gregorian calendar).
     days += 719468;
-    int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    int64_t dayOfEra = days - era * 146097;
-    int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    int64_t monthIndex = (5 * dayOfYear + 2) / 153;
-    int64_t day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
-    int64_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
-    int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    int32_t era = (days >= 0 ? days : days - 146096) / 146097;
+    int32_t dayOfEra = days - era * 146097;
+    int32_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    int32_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    int32_t monthIndex = (5 * dayOfYear + 2) / 153;
+    int32_t day = dayOfYear - (153 * monthIndex + 2) / 5 + 1;
+    int32_t month = monthIndex < 10 ? monthIndex + 3 : monthIndex - 9;
+    int32_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
 
     SYSTEMTIME time = {};
     time.wYear = static_cast<WORD>(year);

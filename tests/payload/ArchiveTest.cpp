@@ -319,6 +319,13 @@ TEST(Archive, ExtractsIntoMemoryBlockByBlock) {
     EXPECT_EQ(ArcInflateFailed, ExtractAll(zip.Get(), kBadCrc, 1000, &content));
     EXPECT_EQ(ArcInflateFailed, ExtractAll(zip.Get(), kShort, 100000, &content));
     EXPECT_EQ(Hello(), Bytes(content.begin(), content.begin() + Hello().size()));
+
+    // An entry several read chunks long, in blocks that end inside chunks and across them.
+    OpenArchive large(IDR_PAYLOAD_LARGE);
+    EXPECT_EQ(ArcOk, ExtractAll(large.Get(), 0, 100000, &content));
+    EXPECT_EQ(Large(), content);
+    OpenArchive largeBadCrc(IDR_PAYLOAD_LARGE_BADCRC);
+    EXPECT_EQ(ArcInflateFailed, ExtractAll(largeBadCrc.Get(), 0, 100000, &content));
 }
 
 TEST(Archive, ExtractsToFilesAndHandles) {

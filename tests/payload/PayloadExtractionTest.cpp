@@ -48,6 +48,8 @@ TEST_F(ExtractPayloadTest, WritesTheFirstEntryUnderTheCallersName) {
     ASSERT_TRUE(Extract(IDR_PAYLOAD_STORED, folder / L"stored.bin"));  // another name, stored
     EXPECT_EQ(Hello(), ReadFileBytes(folder / L"stored.bin"));
     EXPECT_FALSE(Exists(folder / L"Some Other Name.DAT"));
+    ASSERT_TRUE(Extract(IDR_PAYLOAD_LARGE, folder / L"large.bin"));  // several read chunks
+    EXPECT_EQ(Large(), ReadFileBytes(folder / L"large.bin"));
     EXPECT_EQ(dialog.m_strError, kUntouched);
 }
 
@@ -91,7 +93,7 @@ TEST_F(ExtractPayloadTest, RefusesDamagedPayloadsAndKeepsTheOldFile) {
     // HUGE claims 1.5 GiB in a few bytes of deflate data; OVERLIMIT decompresses to one byte more than
     // the installer holds in memory.
     for (WORD id : {IDR_PAYLOAD_NOTZIP, IDR_PAYLOAD_BADCRC, IDR_PAYLOAD_BADSIZE, IDR_PAYLOAD_TRUNCATED, IDR_TEST_ZERO,
-                    IDR_PAYLOAD_HUGE, IDR_PAYLOAD_OVERLIMIT}) {
+                    IDR_PAYLOAD_HUGE, IDR_PAYLOAD_OVERLIMIT, IDR_PAYLOAD_LARGE_BADCRC}) {
         ASSERT_TRUE(WriteFileBytes(path, Readme()));
         dialog.m_strError = kUntouched;
         EXPECT_FALSE(Extract(id, path)) << id;

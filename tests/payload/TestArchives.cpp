@@ -17,6 +17,20 @@ Bytes Pattern(size_t size) {
     return data;
 }
 
+Bytes Noise(size_t size) {
+    Bytes data(size);
+    uint32_t x = 0x2545F491;
+    for (size_t i = 0; i < size; ++i) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        data[i] = static_cast<BYTE>(0x41 + (x & 0x0F));
+    }
+    return data;
+}
+
+Bytes Large() { return Noise(1200000); }
+
 Bytes RepeatText(const char* line, int times) {
     Bytes data;
     for (int i = 0; i < times; ++i) data.insert(data.end(), line, line + strlen(line));

@@ -12,6 +12,8 @@ typedef std::vector<BYTE> Bytes;
 Bytes LoadTestResource(int id);
 // The contents make_test_archives.py stores.
 Bytes Pattern(size_t size);
+Bytes Noise(size_t size);  // letters A to P in a fixed pseudo-random order
+Bytes Large();             // the entry of payload_large.zip, several read chunks deflated
 Bytes RepeatText(const char* line, int times);
 Bytes Readme();
 Bytes Hello();

@@ -29,6 +29,18 @@ README = b"Read me first.\n" * 40
 HELLO = b"Hello from a deflated entry.\n" * 200
 
 
+def noise(size):
+    """Letters A to P in xorshift32 order from a fixed seed: deflate halves them at best."""
+    out = bytearray(size)
+    x = 0x2545F491
+    for i in range(size):
+        x ^= (x << 13) & 0xFFFFFFFF
+        x ^= x >> 17
+        x ^= (x << 5) & 0xFFFFFFFF
+        out[i] = 0x41 + (x & 0x0F)
+    return bytes(out)
+
+
 def local_header(name, method, crc, csize, usize, extra, flags=0):
     return struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, flags, method, DOS_TIME, DOS_DATE, crc, csize, usize,
                        len(name), len(extra)) + name + extra
@@ -191,6 +203,12 @@ def main():
     assert (limit + 1) <= 1032 * len(packed), "the over-limit payload must look plausible otherwise"
     write(os.path.join(out, "payload_overlimit.zip"), crafted([{"name": b"memotack.exe", "data": b"", "packed": packed,
                                                                "crc": crc, "usize": limit + 1}]))
+    # Deflated data several times the reader's 256 KiB chunk, so that inflating and checksumming
+    # run on across chunk boundaries.
+    large = noise(1200000)
+    write(os.path.join(out, "payload_large.zip"), crafted([{"name": b"memotack.exe", "data": large}]))
+    write(os.path.join(out, "payload_large_badcrc.zip"), crafted([{"name": b"memotack.exe", "data": large,
+                                                                  "crc": zlib.crc32(large) ^ 0x100}]))
     write(os.path.join(out, "payload_truncated.zip"), crafted([{"name": b"memotack.exe", "data": big}])[:1500])
     write(os.path.join(out, "hundred.bin"), bytes(range(100)))
     write(os.path.join(out, "zero.bin"), b"")

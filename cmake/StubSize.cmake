@@ -1,0 +1,49 @@
+# What keeps the installer's own code small, kept apart from the targets' definitions.
+
+# The only C++ exceptions this program catches are the file classes' CFileException*, caught by
+# the units that use those classes (std::bad_alloc from new is caught nowhere). A unit that neither throws, catches nor uses the file classes
+# is never passed by an exception, so it is built with -fno-exceptions and without unwind tables.
+# An exception that reached such a frame anyway would end the process (std::terminate), as any
+# uncaught exception here does. The units are sorted by their text at configure time: a unit that
+# later gains a try or throw stops compiling ("exception handling disabled") until the next
+# configure sorts it again.
+set(MEMOTACK_EXCEPTION_WORDS "(^|[^A-Za-z0-9_])(try|catch|throw)([^A-Za-z0-9_]|$)|CFile|CStdioFile")
+
+# memotack_units_without_exceptions(TARGET...): applies the rule above to each C++ source of TARGET.
+function(memotack_units_without_exceptions)
+    foreach(target IN LISTS ARGN)
+        get_target_property(sources ${target} SOURCES)
+        get_target_property(source_dir ${target} SOURCE_DIR)
+        foreach(source IN LISTS sources)
+            if(NOT source MATCHES "\\.cpp$")
+                continue()
+            endif()
+            cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY "${source_dir}" OUTPUT_VARIABLE path)
+            file(READ "${path}" text)
+            if(NOT text MATCHES "${MEMOTACK_EXCEPTION_WORDS}")
+                set_property(SOURCE "${path}" TARGET_DIRECTORY ${target} APPEND PROPERTY COMPILE_OPTIONS
+                             -fno-exceptions -fno-asynchronous-unwind-tables)
+            endif()
+        endforeach()
+    endforeach()
+endfunction()
+
+# memotack_link_time_optimised(EXECUTABLE LIBRARY...): the C libraries (zlib's reader, minizip)
+# are optimised together at link time. The C++ units stay out: optimising them with the ones
+# that have exceptions gives every function unwind tables again (4.5 KB more than it saves), and
+# optimising only those without exceptions makes the linker see inline functions defined twice.
+# The objects are fat (machine code beside the optimiser's form), so any link can use them.
+function(memotack_link_time_optimised executable)
+    foreach(library IN LISTS ARGN)
+        target_compile_options(${library} PRIVATE -flto -ffat-lto-objects)
+    endforeach()
+    target_link_options(${executable} PRIVATE -flto)
+endfunction()
+
+# 32-bit Windows promises only 4-byte stack alignment, and nothing here needs more; without the
+# compiler's default 16-byte padding of call frames the code is smaller.
+function(memotack_small_frames)
+    foreach(target IN LISTS ARGN)
+        target_compile_options(${target} PRIVATE -mpreferred-stack-boundary=2)
+    endforeach()
+endfunction()
