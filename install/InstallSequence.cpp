@@ -18,6 +18,23 @@ CString FindWindowsFolder(bool shellFolders) {
     }
     return kFixedWindowsFolder;
 }
+
+// The folders above path, below its root, that do not exist, nearest first, one a line: those the
+// install creates besides the install folder itself.
+CString MissingParentFolders(const CString& path) {
+    CString work = path;
+    if (work.IsEmpty() || work[work.GetLength() - 1] != L'\\') work += L'\\';
+    const int rootEnd = PathRootEnd(work);
+    const int folderEnd = work.GetLength() - 1;
+    CString missing;
+    for (int separator = work.Find(L'\\'); separator >= 0 && separator < folderEnd;
+         separator = work.Find(L'\\', separator + 1)) {
+        if (separator <= rootEnd) continue;
+        CString folder = work.Left(separator);
+        if (::GetFileAttributesW(folder) == INVALID_FILE_ATTRIBUTES) missing = folder + L"\n" + missing;
+    }
+    return missing;
+}
 }  // namespace
 
 // Rows are appended in step order; nextRow counts them even in silent mode, where AddStepRow adds
@@ -33,6 +50,9 @@ bool CInstallerDlg::DoInstall(bool allUsers) {
     SetStepStatus(row, CloseRunningApp() ? StepDone : StepFailed);
 
     row = AddStepRow(nextRow++, L"Create directory");
+    // The uninstaller removes again, when empty, the folders above the install folder that the
+    // install made, so that an install into a new folder tree leaves nothing behind.
+    const CString newParents = MissingParentFolders(m_strInstallPath);
     if (CreateDirectoryTree(m_strInstallPath)) {
         SetStepStatus(row, StepDone);
     } else {
@@ -66,7 +86,7 @@ bool CInstallerDlg::DoInstall(bool allUsers) {
     if (m_bStartMenuItems) CreateStartMenuItems(nextRow++, allUsers, script);
     CreateStartupShortcut(nextRow++, allUsers, script);
     CreateUninstallEntry(nextRow++, windowsFolder);
-    CreateUninstaller(nextRow++, windowsFolder, script);
+    CreateUninstaller(nextRow++, windowsFolder, script, newParents);
     if (m_bRunAfter) LaunchInstalledFile(nextRow++, L"Run Memotack", exePath);
     if (m_bShowHelp) LaunchInstalledFile(nextRow++, L"Show help file", helpPath);
     return true;

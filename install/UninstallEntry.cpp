@@ -131,7 +131,10 @@ void CInstallerDlg::CreateUninstallEntry(int row, const CString& windowsFolder) 
 // registry import then ignores the whole file. Under WOW64 this program's key lives in the 32-bit
 // registry view, while the regedit the uninstaller starts may be the 64-bit one: the script names
 // the key in both views, and the regedit of either kind deletes the one it finds.
-void CInstallerDlg::CreateUninstaller(int row, const CString& windowsFolder, CString& script) {
+void CInstallerDlg::CreateUninstaller(int row,
+                                      const CString& windowsFolder,
+                                      CString& script,
+                                      const CString& parentFolders) {
     script += L">\"%TEMP%\\delmtq.reg\" echo REGEDIT4\n";
     script += L">>\"%TEMP%\\delmtq.reg\" echo.\n";
     script += CString(L">>\"%TEMP%\\delmtq.reg\" echo [-HKEY_LOCAL_MACHINE\\") + kUninstallKey + L"]\n";
@@ -140,6 +143,12 @@ void CInstallerDlg::CreateUninstaller(int row, const CString& windowsFolder, CSt
     script += L"regedit /s \"%TEMP%\\delmtq.reg\"\n";
     script += L"del \"%TEMP%\\delmtq.reg\"\n";
     script += L"rd " + QuotedScriptPath(m_strInstallPath) + L"\n";
+    for (int start = 0, end; (end = parentFolders.Find(L'\n', start)) >= 0; start = end + 1) {
+        // A folder that the failed creation of the install folder never made has no line.
+        CString folder = parentFolders.Mid(start, end - start);
+        if (::GetFileAttributesW(folder) != INVALID_FILE_ATTRIBUTES)
+            script += L"rd " + QuotedScriptPath(folder) + L"\n";
+    }
     script += L"del %0\n";
 
     row = AddStepRow(row, L"Create uninstaller");

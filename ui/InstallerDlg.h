@@ -20,10 +20,10 @@ enum StepStatus {
 
 // Process exit codes, the values deployment tools know from other installers.
 enum SetupExitCode {
-    ExitSuccess = 0,          // every step succeeded (or the usage message was shown)
-    ExitNotInstalled = 1602,  // the dialog ended without installing
-    ExitInstallFailed = 1603, // at least one step failed, or an extraction failed
-    ExitInvalidCommandLine = 1639, // -silent with a -path= folder that cannot be one: nothing installed
+    ExitSuccess = 0,                // every step succeeded (or the usage message was shown)
+    ExitNotInstalled = 1602,        // the dialog ended without installing
+    ExitInstallFailed = 1603,       // at least one step failed, or an extraction failed
+    ExitInvalidCommandLine = 1639,  // -silent with a -path= folder that cannot be one: nothing installed
 };
 
 class CInstallerDlg : public CDialog {
@@ -62,12 +62,14 @@ public:
 
     // Steps plugged into the sequence. Each adds its own row at the given index and appends the
     // lines that undo it to the uninstaller script.
-    void CreateStartMenuItems(int row, bool allUsers, CString& script);    // install/Shortcuts.cpp
-    void CreateStartupShortcut(int row, bool allUsers, CString& script);   // install/Shortcuts.cpp
-    void CreateUninstallEntry(int row, const CString& windowsFolder);      // install/UninstallEntry.cpp
-    void CreateUninstaller(int row, const CString& windowsFolder, CString& script);  // install/UninstallEntry.cpp
+    void CreateStartMenuItems(int row, bool allUsers, CString& script);   // install/Shortcuts.cpp
+    void CreateStartupShortcut(int row, bool allUsers, CString& script);  // install/Shortcuts.cpp
+    void CreateShortcutRow(int row, const CString& shortcut);             // install/Shortcuts.cpp
+    void CreateUninstallEntry(int row, const CString& windowsFolder);     // install/UninstallEntry.cpp
+    // install/UninstallEntry.cpp. parentFolders: the folders above the install folder that the install
+    // created, nearest first, one a line; the uninstaller removes them after it, when they are empty.
+    void CreateUninstaller(int row, const CString& windowsFolder, CString& script, const CString& parentFolders = {});
     void LaunchInstalledFile(int row, LPCWSTR label, const CString& path);  // install/AfterInstall.cpp
-    void CreateShortcutRow(int row, const CString& shortcut);  // install/Shortcuts.cpp
     // Writes a shell link; only S_OK means success.
     HRESULT CreateShortcut(const CString& target, const CString& description, const CString& shortcutPath,
                            const CString& workingFolder);

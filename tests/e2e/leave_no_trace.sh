@@ -24,8 +24,7 @@ fi
 check "ru_RU.UTF-8 is there for code page 866 (Debian package locales)" test -d "$LOCPATH/ru_RU.UTF-8"
 declare -A LANG_OF=([437]=C.UTF-8 [866]=ru_RU.UTF-8)
 
-# Install folders. A folder's parents are the user's own and exist before the snapshot: the
-# uninstaller removes the install folder itself, not the folders above it.
+# Install folders. The long one lies four new folders deep: the uninstaller removes those too.
 long_parent='C:\Shared documents of the whole family\Programs installed by hand in the year 2026\Tools for taking notes, one folder each\Kept apart from the other programs on purpose'
 declare -A FOLDERS=(
     [percent]='C:\100% Notes %TEMP% 5%'
@@ -36,6 +35,7 @@ declare -A FOLDERS=(
     [oem866]='C:\Мои заметки'
     [long]="$long_parent\\Memotack & 100% ^ (mine)"
 )
+declare -A NEW_PARENTS=([long]=4)
 
 # Keys that Wine itself writes while the installer and cmd run, named one by one: the mouse
 # settings that the first program with a window reads, and the host's network cards (numbered, in
@@ -69,7 +69,6 @@ start_profile() {
     fresh_prefix "leave-no-trace-$2-$(printf '%s' "$1" | md5sum | cut -c1-8)"
     PROFILE_PREFIX="$WINEPREFIX"
     wine winecfg -v win8 >/dev/null 2>&1 </dev/null
-    mkdir -p "$(unix_path "$long_parent")"
     echo "--- profile \"$1\", OEM code page $2 ---"
     BASELINE="$BUILD_DIR/e2e/before.txt"
     snapshot "$BASELINE"
@@ -92,11 +91,12 @@ install_and_remove() {
         "$(head -n 1 <<<"$rows") $(tail -n +2 <<<"$rows" | wc -l) $(grep -c '|4|$' <<<"$rows")"
     local uninstaller
     uninstaller="$(unix_path 'C:\windows\uninstallmemotack.bat')"
-    check_eq "$what: the uninstaller has its fourteen lines" 14 "$(grep -c $'\r$' "$uninstaller" 2>/dev/null)"
-    # The install folder's line: in the OEM code page's own letters where it holds them all,
-    # otherwise in the ASCII short form.
+    check_eq "$what: the uninstaller has its fourteen lines and one per new parent folder" \
+        $((14 + ${NEW_PARENTS[$1]:-0})) "$(grep -c $'\r$' "$uninstaller" 2>/dev/null)"
+    # The install folder's line, after the registry lines: in the OEM code page's own letters where
+    # it holds them all, otherwise in the ASCII short form.
     local rd_line expected
-    rd_line=$(LC_ALL=C grep -a '^rd ' "$uninstaller" | tail -n 1 | tr -d '\r')
+    rd_line=$(LC_ALL=C grep -a -A1 '^del "%TEMP%' "$uninstaller" | tail -n 1 | tr -d '\r')
     if expected=$(printf 'rd "%s"' "${folder//'%'/%%}" | iconv -f UTF-8 -t "CP$PAGE" 2>/dev/null); then
         check_eq "$what: the folder's line holds code page $PAGE's bytes" "$expected" "$rd_line"
     else

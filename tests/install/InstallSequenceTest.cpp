@@ -120,7 +120,7 @@ TEST(InstallSequence, RowsFollowTheStepTableForEveryOptionCombination) {
 
 TEST(InstallSequence, CopiesBothPayloadFilesIntoANewFolder) {
     TempFolder root(L"sequence");
-    CString folder = root.Path() + L"\\Programs\\Memotack";
+    CString folder = root.Path() + L"\\Programs\\Notes\\Memotack";
     InstallOutcome outcome = InstallInto(folder, false, false, false);
     ASSERT_EQ(outcome.rows.size(), 7u);
     for (int i = 1; i <= 3; ++i) {
@@ -130,6 +130,12 @@ TEST(InstallSequence, CopiesBothPayloadFilesIntoANewFolder) {
     EXPECT_TRUE(FileExists(folder + L"\\memotack.chm"));
     EXPECT_TRUE(FileExists(folder + L"\\memotack.exe"));
     EXPECT_EQ(outcome.zoneMarkers, std::vector<std::wstring>{(folder + L"\\memotack.chm:Zone.Identifier").GetString()});
+    // The folders made above the install folder go with it, nearest first, once they are empty.
+    std::string parent(root.Path().GetString(), root.Path().GetString() + root.Path().GetLength());  // ASCII
+    std::string tail = "rd \"" + parent + "\\Programs\\Notes\\Memotack\"\r\nrd \"" + parent +
+                       "\\Programs\\Notes\"\r\nrd \"" + parent + "\\Programs\"\r\ndel %0\r\n";
+    ASSERT_GE(outcome.uninstaller.size(), tail.size());
+    EXPECT_EQ(outcome.uninstaller.substr(outcome.uninstaller.size() - tail.size()), tail) << outcome.uninstaller;
 }
 
 TEST(InstallSequence, SilentInstallAddsNoRowAndShowsNothing) {
