@@ -1,6 +1,6 @@
 #include "app/SetupLog.h"
 
-#include <string>
+#include <memory>
 
 bool CSetupLog::Open(const CString& path) {
     m_file.Reset();
@@ -21,12 +21,13 @@ void CSetupLog::WriteLine(const CString& text) {
     CString line;
     for (int i = 0; i < text.GetLength(); ++i) line += (text[i] == L'\r' || text[i] == L'\n') ? L' ' : text[i];
     line += L"\r\n";
+    // Not std::string: that alone would bring some 90 KB of the C++ library into the installer.
     int bytes = ::WideCharToMultiByte(CP_UTF8, 0, line, line.GetLength(), nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(bytes), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, line, line.GetLength(), &utf8[0], bytes, nullptr, nullptr);
+    std::unique_ptr<char[]> utf8(new char[bytes > 0 ? bytes : 1]);
+    bytes = ::WideCharToMultiByte(CP_UTF8, 0, line, line.GetLength(), utf8.get(), bytes, nullptr, nullptr);
     DWORD written = 0;
     // A write that fails (a full disk, a vanished share) ends the log, not the install.
-    if (!::WriteFile(m_file.Get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr)) {
+    if (!::WriteFile(m_file.Get(), utf8.get(), static_cast<DWORD>(bytes), &written, nullptr)) {
         m_file.Reset();
         return;
     }
