@@ -19,22 +19,6 @@ CString FindWindowsFolder(bool shellFolders) {
     return kFixedWindowsFolder;
 }
 
-// The folders above path, below its root, that do not exist, nearest first, one a line: those the
-// install creates besides the install folder itself.
-CString MissingParentFolders(const CString& path) {
-    CString work = path;
-    if (work.IsEmpty() || work[work.GetLength() - 1] != L'\\') work += L'\\';
-    const int rootEnd = PathRootEnd(work);
-    const int folderEnd = work.GetLength() - 1;
-    CString missing;
-    for (int separator = work.Find(L'\\'); separator >= 0 && separator < folderEnd;
-         separator = work.Find(L'\\', separator + 1)) {
-        if (separator <= rootEnd) continue;
-        CString folder = work.Left(separator);
-        if (::GetFileAttributesW(folder) == INVALID_FILE_ATTRIBUTES) missing = folder + L"\n" + missing;
-    }
-    return missing;
-}
 }  // namespace
 
 // Rows are appended in step order; nextRow counts them even in silent mode, where AddStepRow adds
@@ -52,8 +36,8 @@ bool CInstallerDlg::DoInstall(bool allUsers) {
     row = AddStepRow(nextRow++, L"Create directory");
     // The uninstaller removes again, when empty, the folders above the install folder that the
     // install made, so that an install into a new folder tree leaves nothing behind.
-    const CString newParents = MissingParentFolders(m_strInstallPath);
-    if (CreateDirectoryTree(m_strInstallPath)) {
+    CString newParents;
+    if (CreateDirectoryTree(m_strInstallPath, &newParents)) {
         SetStepStatus(row, StepDone);
     } else {
         SetStepStatus(row, StepFailed);
@@ -100,13 +84,17 @@ void CInstallerDlg::DeleteZoneMarker(const CString& streamPath) { ::DeleteFileW(
 // Beyond the folder-by-folder creation, the path must name a folder at the end: a short relative
 // name ("abc"), a drive that does not exist or a prefix that is a file would otherwise report
 // success with no folder there.
-bool CInstallerDlg::CreateDirectoryTree(const CString& path) {
+bool CInstallerDlg::CreateDirectoryTree(const CString& path, CString* createdParents) {
     CString work = path;
     if (work.IsEmpty() || work[work.GetLength() - 1] != L'\\') work += L'\\';
-    int rootEnd = PathRootEnd(work);
+    const int rootEnd = PathRootEnd(work);
+    const int folderEnd = work.GetLength() - 1;
     for (int separator = work.Find(L'\\'); separator >= 0; separator = work.Find(L'\\', separator + 1)) {
         if (separator <= rootEnd) continue;
-        if (!::CreateDirectoryW(work.Left(separator), nullptr)) {
+        const CString prefix = work.Left(separator);
+        if (::CreateDirectoryW(prefix, nullptr)) {
+            if (createdParents && separator < folderEnd) *createdParents = prefix + L"\n" + *createdParents;
+        } else {
             DWORD error = ::GetLastError();
             if (error != ERROR_ALREADY_EXISTS) {
                 m_strError = GetSystemErrorText(error);

@@ -143,12 +143,8 @@ void CInstallerDlg::CreateUninstaller(int row,
     script += L"regedit /s \"%TEMP%\\delmtq.reg\"\n";
     script += L"del \"%TEMP%\\delmtq.reg\"\n";
     script += L"rd " + QuotedScriptPath(m_strInstallPath) + L"\n";
-    for (int start = 0, end; (end = parentFolders.Find(L'\n', start)) >= 0; start = end + 1) {
-        // A folder that the failed creation of the install folder never made has no line.
-        CString folder = parentFolders.Mid(start, end - start);
-        if (::GetFileAttributesW(folder) != INVALID_FILE_ATTRIBUTES)
-            script += L"rd " + QuotedScriptPath(folder) + L"\n";
-    }
+    for (int start = 0, end; (end = parentFolders.Find(L'\n', start)) >= 0; start = end + 1)
+        script += L"rd " + QuotedScriptPath(parentFolders.Mid(start, end - start)) + L"\n";
     script += L"del %0\n";
 
     row = AddStepRow(row, L"Create uninstaller");

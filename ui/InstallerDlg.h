@@ -55,7 +55,9 @@ public:
     // Install sequence (install/InstallSequence.cpp). Always returns true: failures show in rows.
     bool DoInstall(bool allUsers);
     // Creates every missing folder along path; on failure leaves the system's message in m_strError.
-    bool CreateDirectoryTree(const CString& path);
+    // createdParents, when given, receives the folders above the last one that this call created,
+    // nearest first, one a line (also when it fails: what it made stays).
+    bool CreateDirectoryTree(const CString& path, CString* createdParents = nullptr);
     // Deletes the alternate stream that marks a file as downloaded; virtual so that tests can see
     // the path it is given (a file system without streams has nothing to delete).
     virtual void DeleteZoneMarker(const CString& streamPath);
@@ -67,7 +69,7 @@ public:
     void CreateShortcutRow(int row, const CString& shortcut);             // install/Shortcuts.cpp
     void CreateUninstallEntry(int row, const CString& windowsFolder);     // install/UninstallEntry.cpp
     // install/UninstallEntry.cpp. parentFolders: the folders above the install folder that the install
-    // created, nearest first, one a line; the uninstaller removes them after it, when they are empty.
+    // created (see CreateDirectoryTree); the uninstaller removes them after it, when they are empty.
     void CreateUninstaller(int row, const CString& windowsFolder, CString& script, const CString& parentFolders = {});
     void LaunchInstalledFile(int row, LPCWSTR label, const CString& path);  // install/AfterInstall.cpp
     // Writes a shell link; only S_OK means success.
