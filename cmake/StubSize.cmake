@@ -47,3 +47,36 @@ function(memotack_small_frames)
         target_compile_options(${target} PRIVATE -mpreferred-stack-boundary=2)
     endforeach()
 endfunction()
+
+# memotack_small_code(TARGET...): the C++ code of TARGET is optimised for size alone (-Oz: none
+# of it is where the installer spends its time; zlib and minizip, which are, keep -Os) and carries
+# no run-time type information, which nothing here asks for (the types that are thrown and caught
+# get theirs all the same).
+function(memotack_small_code)
+    foreach(target IN LISTS ARGN)
+        target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-fno-rtti>
+                               $<$<AND:$<CONFIG:MinSizeRel>,$<COMPILE_LANGUAGE:CXX>>:-Oz>)
+    endforeach()
+endfunction()
+
+# memotack_own_startup(EXECUTABLE): EXECUTABLE starts in its own wWinMainCRTStartup
+# (framework/AppMain.cpp) instead of the C run-time's start-up object; the compiler's other start
+# and end objects (the unwind tables' registration) stay. That start-up code applied the
+# pseudo-relocations a data import from a DLL needs; without it the link refuses such an import.
+function(memotack_own_startup executable)
+    target_link_options(${executable} PRIVATE "-specs=${PROJECT_SOURCE_DIR}/cmake/own-startup.specs"
+                        -Wl,-e,_wWinMainCRTStartup -Wl,--disable-auto-import -Wl,--disable-runtime-pseudo-reloc)
+    set_property(TARGET ${executable} APPEND PROPERTY LINK_DEPENDS "${PROJECT_SOURCE_DIR}/cmake/own-startup.specs")
+endfunction()
+
+# memotack_lean_exception_support(EXECUTABLE): EXECUTABLE takes two pieces of the C++ exception
+# support from framework/ instead of the run-time: the lookup of its unwind table entries
+# (UnwindTables.cpp, instead of a sorting one) and each thread's exception state
+# (ExceptionGlobals.cpp, instead of emulated thread-local storage); and it carries only the unwind
+# entries an exception can need (cmake/unwind-tables.ld).
+function(memotack_lean_exception_support executable)
+    target_sources(${executable} PRIVATE "${PROJECT_SOURCE_DIR}/framework/UnwindTables.cpp"
+                                         "${PROJECT_SOURCE_DIR}/framework/ExceptionGlobals.cpp")
+    target_link_options(${executable} PRIVATE "-Wl,-T,${PROJECT_SOURCE_DIR}/cmake/unwind-tables.ld")
+    set_property(TARGET ${executable} APPEND PROPERTY LINK_DEPENDS "${PROJECT_SOURCE_DIR}/cmake/unwind-tables.ld")
+endfunction()

@@ -40,4 +40,15 @@ EXIT_CODE_MORE_ARGUMENTS='-silent -log="C:\ReadOnly\memotack.log"' run_setup
 check_eq "-log= in a read-only folder: exit code" 0 "$SETUP_STATUS"
 check "-log= in a read-only folder: installed" test -f "$(drive_c 'Program Files (x86)/Memotack/memotack.exe')"
 check "nothing created under the read-only folder" test -z "$(ls -A "$readonly_mount")"
+# The installer itself onto the full disk: each payload's file opens but its writing fails, which
+# the file class reports by throwing, and the installer catches that in its own code. The row fails
+# with the system's text and the install goes on to its end.
+EXIT_CODE_MORE_ARGUMENTS='-silent -path="T:\Memotack" -log="C:\full-disk.log"' run_setup
+check_eq "installing onto a full disk: exit code" 1603 "$SETUP_STATUS"
+full_log="$(iconv -f UTF-8 -t UTF-8 "$(drive_c full-disk.log)" | tr -d '\r')"
+printf '%s\n' "$full_log"
+check_eq "both files failed with the disk-full text" 2 \
+    "$(grep -c '^.*: failed: .*\(space\|full\)' <<<"$full_log")"
+check "no partial file stays on the full disk" test -z "$(ls -A "$full_mount/Memotack")"
+check "the rows after them ran" grep -q '^exit code 1603$' <<<"$full_log"
 finish

@@ -1,0 +1,158 @@
+// The installer's own unwind table lookup and per-thread exception state. This test program is
+// linked with both, so every exception its other tests throw goes through them as well.
+#include "framework/UnwindTables.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <exception>
+#include <stdexcept>
+
+namespace {
+// Two unwind sections as the compiler lays them out: a common entry (CIE) and then two frame
+// entries (FDEs) for [0x1000, 0x1010) and [0x2000, 0x2100), each section ending with a zero
+// length. The first CIE has augmentation "zPLR" (an indirect personality pointer, absolute
+// addresses); the second "zR" with addresses relative to where they are stored, 4 bytes signed.
+struct Section {
+    alignas(4) unsigned char bytes[96];
+    int length = 0;
+    void Put(uint32_t value) {
+        for (int i = 0; i < 4; ++i) bytes[length++] = static_cast<unsigned char>(value >> (8 * i));
+    }
+    void Byte(unsigned char value) { bytes[length++] = value; }
+};
+
+// Fills s in place: the pc-relative addresses depend on where its bytes are.
+void MakeSection(bool pcRelative, Section& s) {
+    int cie = s.length;
+    s.Put(0);   // length, filled below
+    s.Put(0);   // CIE id
+    s.Byte(1);  // version
+    const char* augmentation = pcRelative ? "zR" : "zPLR";
+    for (const char* c = augmentation; *c; ++c) s.Byte(static_cast<unsigned char>(*c));
+    s.Byte(0);
+    s.Byte(1);     // code alignment
+    s.Byte(0x7c);  // data alignment -4
+    s.Byte(8);     // return address register
+    if (pcRelative) {
+        s.Byte(1);     // augmentation data length
+        s.Byte(0x1b);  // pc-relative, signed 4 bytes
+    } else {
+        s.Byte(7);  // augmentation data length
+        s.Byte(0x80);
+        s.Put(0x12345678);  // the personality's pointer, stepped over
+        s.Byte(0);          // language-specific data pointers: absolute
+        s.Byte(0);          // addresses: absolute
+    }
+    while ((s.length - cie) % 4) s.Byte(0);
+    uint32_t cieLength = s.length - cie - 4;
+    memcpy(s.bytes + cie, &cieLength, 4);
+    const uint32_t starts[] = {0x1000, 0x2000}, ranges[] = {0x10, 0x100};
+    for (int i = 0; i < 2; ++i) {
+        int fde = s.length;
+        s.Put(12);              // length
+        s.Put(s.length - cie);  // back to the CIE
+        uintptr_t field = reinterpret_cast<uintptr_t>(s.bytes + s.length);
+        s.Put(pcRelative ? static_cast<uint32_t>(starts[i] - field) : starts[i]);
+        s.Put(ranges[i]);
+        EXPECT_EQ(16, s.length - fde);
+    }
+    s.Put(0);
+}
+
+const void* Find(uintptr_t pc, void** func = nullptr) {
+    DwarfEhBases bases = {};
+    const void* entry = _Unwind_Find_FDE(reinterpret_cast<void*>(pc), &bases);
+    if (func) *func = bases.func;
+    return entry;
+}
+
+int g_destroyed = 0;
+int g_uncaughtWhileDestroyed = 0;
+struct Counted {
+    ~Counted() {
+        ++g_destroyed;
+        g_uncaughtWhileDestroyed = std::uncaught_exceptions();
+    }
+};
+
+// Returns 2 when this thread, which handles nothing yet, throws and catches a 2 of its own.
+DWORD WINAPI ThrowAndCatchTwo(void*) {
+    if (std::current_exception()) return 0;
+    try {
+        throw 2;
+    } catch (int theirs) {
+        return std::current_exception() ? static_cast<DWORD>(theirs) : 0;
+    }
+}
+
+[[gnu::noinline]] void ThrowFrom(int depth) {
+    Counted counted;
+    if (depth == 0) throw std::runtime_error("deep");
+    ThrowFrom(depth - 1);
+}
+}  // namespace
+
+TEST(UnwindTables, FindsTheEntryCoveringAnAddressInEachEncoding) {
+    for (bool pcRelative : {false, true}) {
+        Section section;
+        MakeSection(pcRelative, section);
+        void* object[8] = {};
+        __register_frame_info(section.bytes, object);
+        void* func = nullptr;
+        EXPECT_EQ(section.bytes + section.length - 36, Find(0x1000, &func));
+        EXPECT_EQ(reinterpret_cast<void*>(0x1000), func);
+        EXPECT_EQ(section.bytes + section.length - 20, Find(0x20ff, &func));
+        EXPECT_EQ(reinterpret_cast<void*>(0x2000), func);
+        EXPECT_EQ(nullptr, Find(0x1010));
+        EXPECT_EQ(nullptr, Find(0xfff));
+        EXPECT_EQ(object, __deregister_frame_info(section.bytes));
+        EXPECT_EQ(nullptr, Find(0x1000));
+        EXPECT_EQ(nullptr, __deregister_frame_info(section.bytes));
+    }
+    // An empty section is not registered at all.
+    unsigned char empty[4] = {};
+    void* object[8] = {};
+    __register_frame_info(empty, object);
+    EXPECT_EQ(nullptr, __deregister_frame_info(empty));
+}
+
+TEST(UnwindTables, ExceptionsPassSeveralFramesRunningTheirDestructors) {
+    g_destroyed = 0;
+    void* func = nullptr;
+    // This program's own code is covered by the tables the start-up code registered.
+    EXPECT_NE(nullptr, Find(reinterpret_cast<uintptr_t>(&ThrowFrom) + 1, &func));
+    EXPECT_EQ(reinterpret_cast<void*>(&ThrowFrom), func);
+    try {
+        ThrowFrom(3);
+        FAIL() << "nothing thrown";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ("deep", error.what());
+        EXPECT_EQ(0, std::uncaught_exceptions());
+    }
+    EXPECT_EQ(4, g_destroyed);
+    EXPECT_EQ(1, g_uncaughtWhileDestroyed);
+}
+
+TEST(ExceptionGlobals, EachThreadHandlesItsOwnException) {
+    // While this thread is inside a handler, another throws and catches its own exception.
+    try {
+        throw 1;
+    } catch (int mine) {
+        HANDLE thread = ::CreateThread(nullptr, 0, ThrowAndCatchTwo, nullptr, 0, nullptr);
+        ASSERT_NE(nullptr, thread);
+        ::WaitForSingleObject(thread, INFINITE);
+        DWORD code = 0;
+        ::GetExitCodeThread(thread, &code);
+        ::CloseHandle(thread);
+        EXPECT_EQ(2u, code);
+        // Still this thread's own exception.
+        try {
+            throw;
+        } catch (int again) {
+            EXPECT_EQ(1, again);
+            EXPECT_EQ(mine, again);
+        }
+    }
+    EXPECT_EQ(nullptr, std::current_exception());
+}
