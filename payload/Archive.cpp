@@ -10,9 +10,21 @@
 
 ArchiveResult g_lastArchiveResult = ArcOk;
 
+// An entry of a memory source read straight from the block: its compressed bytes go to inflate
+// (or are copied, when stored) in place, without the core's copy into its read buffer.
+struct DirectEntry {
+    z_stream inflater;  // initialised for deflated entries only
+    bool deflated;
+    uint64_t restOut;  // bytes still to deliver by the recorded size
+    uLong crc;
+    uLong expectedCrc;
+};
+
 struct ArchiveReader {
     unzFile core;
-    int32_t openEntry;  // entry open in the core for memory extraction, -1 for none
+    int32_t openEntry;  // entry open for memory extraction, -1 for none
+    bool openDirect;    // the open entry is read through direct, with nothing open in the core
+    DirectEntry direct;
     ArchiveEntryNarrow cachedEntry;
     int32_t cachedIndex;
     wchar_t rootDir[MAX_PATH];
@@ -51,8 +63,22 @@ int32_t CurrentEntry(const ArchiveReader* reader) {
     return position.num_of_file > INT32_MAX ? -1 : static_cast<int32_t>(position.num_of_file);
 }
 
+// Ends the entry being read, in the core or direct; true when it delivered its recorded size and
+// its CRC-32 matched.
+bool EndEntry(ArchiveReader* reader) {
+    if (!reader->openDirect) {
+        bool complete = unzeof(reader->core) == 1;
+        bool crcMatches = unzCloseCurrentFile(reader->core) == UNZ_OK;
+        return complete && crcMatches;
+    }
+    reader->openDirect = false;
+    DirectEntry& direct = reader->direct;
+    if (direct.deflated) inflateEnd(&direct.inflater);
+    return direct.restOut == 0 && direct.crc == direct.expectedCrc;
+}
+
 void CloseOpenEntry(ArchiveReader* reader) {
-    if (reader->openEntry != -1) unzCloseCurrentFile(reader->core);
+    if (reader->openEntry != -1) EndEntry(reader);
     reader->openEntry = -1;
 }
 
@@ -242,18 +268,66 @@ ArchiveResult FindEntry(ArchiveReader* reader, LPCWSTR name, bool ignoreCase, in
 }
 
 // Only stored and deflated entries without encryption can be decompressed here; minizip would
-// hand out other methods' data raw.
-bool CurrentEntryIsReadable(ArchiveReader* reader) {
-    unz_file_info64 info;
-    if (unzGetCurrentFileInfo64(reader->core, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return false;
-    return (info.compression_method == 0 || info.compression_method == Z_DEFLATED) && !(info.flag & 1);
+// hand out other methods' data raw. info (may be null) gets the entry's record.
+bool CurrentEntryIsReadable(ArchiveReader* reader, unz_file_info64* info = nullptr) {
+    unz_file_info64 own;
+    if (!info) info = &own;
+    if (unzGetCurrentFileInfo64(reader->core, info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return false;
+    return (info->compression_method == 0 || info->compression_method == Z_DEFLATED) && !(info->flag & 1);
 }
 
-// After the last byte: the entry delivered its recorded size and its CRC-32 matches.
-bool CloseCompleteEntry(ArchiveReader* reader) {
-    bool complete = unzeof(reader->core) == 1;
-    bool crcMatches = unzCloseCurrentFile(reader->core) == UNZ_OK;
-    return complete && crcMatches;
+// Output is checked in pieces of this size, each while it is still in the cache.
+constexpr uInt kCheckPiece = 128 * 1024;
+
+// Moves the entry just opened in the core to direct reading, when the source is a memory block
+// that holds all of its compressed bytes; otherwise (or when inflate cannot start) the entry
+// stays open in the core. The core's open has checked the local header.
+void OpenDirect(ArchiveReader* reader, const unz_file_info64& info) {
+    const ArchiveStream* stream = reader->stream;
+    ZPOS64_T position = unzGetCurrentFileZStreamPos64(reader->core);
+    if (stream->isHandle || position > stream->length || info.compressed_size > stream->length - position) return;
+    DirectEntry& direct = reader->direct;
+    memset(&direct, 0, sizeof direct);
+    direct.inflater.next_in = const_cast<BYTE*>(stream->data + position);
+    direct.inflater.avail_in = static_cast<uInt>(info.compressed_size);
+    direct.deflated = info.compression_method == Z_DEFLATED;
+    if (direct.deflated && inflateInit2(&direct.inflater, -MAX_WBITS) != Z_OK) return;
+    direct.restOut = info.uncompressed_size;
+    direct.expectedCrc = info.crc;
+    unzCloseCurrentFile(reader->core);
+    reader->openDirect = true;
+}
+
+// Delivers at most length bytes of the direct entry, never past its recorded size: the count
+// delivered, 0 at the end of the data, or a negative zlib error.
+int ReadDirect(DirectEntry* direct, BYTE* destination, unsigned length) {
+    uint64_t wanted = length < direct->restOut ? length : direct->restOut;
+    z_stream& inflater = direct->inflater;
+    unsigned delivered = 0;
+    while (delivered < wanted) {
+        uint64_t left = wanted - delivered;
+        uInt piece = left < kCheckPiece ? static_cast<uInt>(left) : kCheckPiece;
+        BYTE* out = destination + delivered;
+        int err = Z_OK;
+        if (!direct->deflated) {
+            if (inflater.avail_in == 0) break;
+            if (piece > inflater.avail_in) piece = inflater.avail_in;
+            memcpy(out, inflater.next_in, piece);
+            inflater.next_in += piece;
+            inflater.avail_in -= piece;
+        } else {
+            inflater.next_out = out;
+            inflater.avail_out = piece;
+            err = inflate(&inflater, Z_SYNC_FLUSH);
+            piece -= inflater.avail_out;
+        }
+        direct->crc = crc32(direct->crc, out, piece);
+        direct->restOut -= piece;
+        delivered += piece;
+        if (err == Z_STREAM_END) break;
+        if (err != Z_OK) return err;
+    }
+    return static_cast<int>(delivered);
 }
 
 ArchiveResult ExtractToMemory(ArchiveReader* reader, int32_t index, void* destination, uint32_t length) {
@@ -262,25 +336,23 @@ ArchiveResult ExtractToMemory(ArchiveReader* reader, int32_t index, void* destin
         CloseOpenEntry(reader);
         if (index >= EntryCount(reader)) return ArcBadArgs;
         if (!PositionCore(reader, index)) return ArcCorrupt;
-        if (!CurrentEntryIsReadable(reader) || unzOpenCurrentFile(reader->core) != UNZ_OK) {
+        unz_file_info64 info;
+        if (!CurrentEntryIsReadable(reader, &info) || unzOpenCurrentFile(reader->core) != UNZ_OK) {
             unzCloseCurrentFile(reader->core);
             return ArcInflateFailed;
         }
+        OpenDirect(reader, info);
         reader->openEntry = index;
     }
     unsigned wanted = length > static_cast<uint32_t>(INT_MAX) ? static_cast<unsigned>(INT_MAX) : length;
-    int read = unzReadCurrentFile(reader->core, destination, wanted);
+    int read = reader->openDirect ? ReadDirect(&reader->direct, static_cast<BYTE*>(destination), wanted)
+                                  : unzReadCurrentFile(reader->core, destination, wanted);
     if (read > 0) return ArcMore;
     reader->openEntry = -1;
-    if (read < 0) {
-        unzCloseCurrentFile(reader->core);
-        return ArcInflateFailed;
-    }
-    if (wanted == 0) {
-        unzCloseCurrentFile(reader->core);
-        return ArcOk;
-    }
-    return CloseCompleteEntry(reader) ? ArcOk : ArcInflateFailed;
+    bool complete = EndEntry(reader);
+    if (read < 0) return ArcInflateFailed;
+    if (wanted == 0) return ArcOk;
+    return complete ? ArcOk : ArcInflateFailed;
 }
 
 bool WriteAll(HANDLE handle, const BYTE* data, DWORD count) {
@@ -311,7 +383,7 @@ bool CopyEntry(ArchiveReader* reader, HANDLE handle) {
         unzCloseCurrentFile(reader->core);
         return false;
     }
-    return CloseCompleteEntry(reader);
+    return EndEntry(reader);
 }
 
 ArchiveResult ExtractToFile(ArchiveReader* reader, int32_t index, void* destination, ArcIoKind kind) {
@@ -366,6 +438,7 @@ ArchiveHandle ArchiveOpen(const void* source, uint32_t length, ArcIoKind kind) {
     }
     reader->core = nullptr;
     reader->openEntry = -1;
+    reader->openDirect = false;
     reader->cachedIndex = -1;
     DWORD folderLength = ::GetCurrentDirectoryW(MAX_PATH, reader->rootDir);
     if (folderLength == 0 || folderLength >= MAX_PATH - 1)
