@@ -5,6 +5,7 @@
 #include <limits.h>
 #include <string.h>
 #include <wchar.h>
+#include <atomic>
 #include <memory>
 #include <new>
 
@@ -276,8 +277,110 @@ bool CurrentEntryIsReadable(ArchiveReader* reader, unz_file_info64* info = nullp
     return (info->compression_method == 0 || info->compression_method == Z_DEFLATED) && !(info->flag & 1);
 }
 
-// Output is checked in pieces of this size, each while it is still in the cache.
-constexpr uInt kCheckPiece = 128 * 1024;
+// Output is inflated in pieces of this size; the CRC-32 of each piece is taken while the next is
+// inflated (or, without a helper, right after it, while it is still in the cache).
+constexpr uInt kCheckPiece = 512 * 1024;
+// A read of more than two pieces gets a helper thread. While inflate fills the first piece, the
+// helper faults in the pages of the rest of the block (the first touch of fresh memory costs a
+// page fault per page) ahead of inflate, and then checks the pieces that inflate has finished.
+constexpr uint32_t kHelpedRead = 2 * kCheckPiece;
+constexpr uintptr_t kPageSize = 4096;
+
+// Shared by a read and its helper. The helper writes only at and above faulted, and the reader
+// writes there only once faulted has passed; bytes below finished are final, and the helper only
+// reads them. crc is the helper's until it is joined.
+struct ReadHelper {
+    BYTE* block;
+    uint32_t length;
+    std::atomic<uint32_t> faulted;
+    std::atomic<uint32_t> finished;
+    std::atomic<uint32_t> stop;
+    uLong crc;
+};
+
+DWORD WINAPI HelpRead(void* parameter) {
+    ReadHelper& helper = *static_cast<ReadHelper*>(parameter);
+    // An atomic "or 0" writes to each page without changing its byte.
+    uintptr_t start = reinterpret_cast<uintptr_t>(helper.block);
+    uintptr_t page = (start + helper.faulted.load(std::memory_order_relaxed) + kPageSize - 1) & ~(kPageSize - 1);
+    for (; page < start + helper.length; page += kPageSize) {
+        __atomic_fetch_or(reinterpret_cast<BYTE*>(page), 0, __ATOMIC_RELAXED);
+        helper.faulted.store(static_cast<uint32_t>(page - start), std::memory_order_release);
+    }
+    helper.faulted.store(helper.length, std::memory_order_release);
+
+    uint32_t checked = 0;
+    for (;;) {
+        bool last = helper.stop.load(std::memory_order_acquire) != 0;
+        uint32_t finished = helper.finished.load(std::memory_order_acquire);
+        if (finished > checked) {
+            helper.crc = crc32(helper.crc, helper.block + checked, finished - checked);
+            checked = finished;
+        } else if (last) {
+            return 0;
+        } else {
+            ::SwitchToThread();
+        }
+    }
+}
+
+// Starts the helper for a read of length bytes into block; false (and nothing started) for a
+// short read or when no thread can be made, and the read then does all of its work itself.
+bool StartHelper(ReadHelper* helper, HANDLE* thread, BYTE* block, uint32_t length, uLong crc) {
+    if (length <= kHelpedRead) return false;
+    helper->block = block;
+    helper->length = length;
+    helper->faulted.store(kCheckPiece, std::memory_order_relaxed);
+    helper->finished.store(0, std::memory_order_relaxed);
+    helper->stop.store(0, std::memory_order_relaxed);
+    helper->crc = crc;
+    *thread = ::CreateThread(nullptr, 64 * 1024, HelpRead, helper, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    return *thread != nullptr;
+}
+
+// Delivers at most length bytes of the direct entry, never past its recorded size: the count
+// delivered, 0 at the end of the data, or a negative zlib error.
+int ReadDirect(DirectEntry* direct, BYTE* destination, unsigned length) {
+    uint32_t wanted = length < direct->restOut ? length : static_cast<uint32_t>(direct->restOut);
+    ReadHelper helper;
+    HANDLE thread = nullptr;
+    bool helped = StartHelper(&helper, &thread, destination, wanted, direct->crc);
+    z_stream& inflater = direct->inflater;
+    uint32_t delivered = 0;
+    int err = Z_OK;
+    while (delivered < wanted && err == Z_OK) {
+        uint32_t left = wanted - delivered;
+        uInt piece = left < kCheckPiece ? left : kCheckPiece;
+        while (helped && helper.faulted.load(std::memory_order_acquire) < delivered + piece) ::SwitchToThread();
+        BYTE* out = destination + delivered;
+        if (!direct->deflated) {
+            if (inflater.avail_in == 0) break;
+            if (piece > inflater.avail_in) piece = inflater.avail_in;
+            memcpy(out, inflater.next_in, piece);
+            inflater.next_in += piece;
+            inflater.avail_in -= piece;
+        } else {
+            inflater.next_out = out;
+            inflater.avail_out = piece;
+            err = inflate(&inflater, Z_SYNC_FLUSH);
+            piece -= inflater.avail_out;
+        }
+        delivered += piece;
+        direct->restOut -= piece;
+        if (helped)
+            helper.finished.store(delivered, std::memory_order_release);
+        else
+            direct->crc = crc32(direct->crc, out, piece);
+    }
+    if (helped) {
+        helper.stop.store(1, std::memory_order_release);
+        ::WaitForSingleObject(thread, INFINITE);
+        ::CloseHandle(thread);
+        direct->crc = helper.crc;
+    }
+    if (err != Z_OK && err != Z_STREAM_END) return err;
+    return static_cast<int>(delivered);
+}
 
 // Moves the entry just opened in the core to direct reading, when the source is a memory block
 // that holds all of its compressed bytes; otherwise (or when inflate cannot start) the entry
@@ -296,38 +399,6 @@ void OpenDirect(ArchiveReader* reader, const unz_file_info64& info) {
     direct.expectedCrc = info.crc;
     unzCloseCurrentFile(reader->core);
     reader->openDirect = true;
-}
-
-// Delivers at most length bytes of the direct entry, never past its recorded size: the count
-// delivered, 0 at the end of the data, or a negative zlib error.
-int ReadDirect(DirectEntry* direct, BYTE* destination, unsigned length) {
-    uint64_t wanted = length < direct->restOut ? length : direct->restOut;
-    z_stream& inflater = direct->inflater;
-    unsigned delivered = 0;
-    while (delivered < wanted) {
-        uint64_t left = wanted - delivered;
-        uInt piece = left < kCheckPiece ? static_cast<uInt>(left) : kCheckPiece;
-        BYTE* out = destination + delivered;
-        int err = Z_OK;
-        if (!direct->deflated) {
-            if (inflater.avail_in == 0) break;
-            if (piece > inflater.avail_in) piece = inflater.avail_in;
-            memcpy(out, inflater.next_in, piece);
-            inflater.next_in += piece;
-            inflater.avail_in -= piece;
-        } else {
-            inflater.next_out = out;
-            inflater.avail_out = piece;
-            err = inflate(&inflater, Z_SYNC_FLUSH);
-            piece -= inflater.avail_out;
-        }
-        direct->crc = crc32(direct->crc, out, piece);
-        direct->restOut -= piece;
-        delivered += piece;
-        if (err == Z_STREAM_END) break;
-        if (err != Z_OK) return err;
-    }
-    return static_cast<int>(delivered);
 }
 
 ArchiveResult ExtractToMemory(ArchiveReader* reader, int32_t index, void* destination, uint32_t length) {
