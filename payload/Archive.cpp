@@ -288,13 +288,14 @@ constexpr uintptr_t kPageSize = 4096;
 
 // Shared by a read and its helper. The helper writes only at and above faulted, and the reader
 // writes there only once faulted has passed; bytes below finished are final, and the helper only
-// reads them. crc is the helper's until it is joined.
+// reads them. crc is the helper's until it sets done, after which it touches nothing here.
 struct ReadHelper {
     BYTE* block;
     uint32_t length;
     std::atomic<uint32_t> faulted;
     std::atomic<uint32_t> finished;
     std::atomic<uint32_t> stop;
+    std::atomic<uint32_t> done;
     uLong crc;
 };
 
@@ -303,7 +304,7 @@ DWORD WINAPI HelpRead(void* parameter) {
     // An atomic "or 0" writes to each page without changing its byte.
     uintptr_t start = reinterpret_cast<uintptr_t>(helper.block);
     uintptr_t page = (start + helper.faulted.load(std::memory_order_relaxed) + kPageSize - 1) & ~(kPageSize - 1);
-    for (; page < start + helper.length; page += kPageSize) {
+    for (; page < start + helper.length && !helper.stop.load(std::memory_order_relaxed); page += kPageSize) {
         __atomic_fetch_or(reinterpret_cast<BYTE*>(page), 0, __ATOMIC_RELAXED);
         helper.faulted.store(static_cast<uint32_t>(page - start), std::memory_order_release);
     }
@@ -317,6 +318,7 @@ DWORD WINAPI HelpRead(void* parameter) {
             helper.crc = crc32(helper.crc, helper.block + checked, finished - checked);
             checked = finished;
         } else if (last) {
+            helper.done.store(1, std::memory_order_release);
             return 0;
         } else {
             ::SwitchToThread();
@@ -324,18 +326,19 @@ DWORD WINAPI HelpRead(void* parameter) {
     }
 }
 
-// Starts the helper for a read of length bytes into block; false (and nothing started) for a
-// short read or when no thread can be made, and the read then does all of its work itself.
-bool StartHelper(ReadHelper* helper, HANDLE* thread, BYTE* block, uint32_t length, uLong crc) {
+// Starts the helper for a read of length bytes into block on a thread of the process's pool;
+// false (and nothing started) for a short read or when no work can be queued, and the read then
+// does all of its work itself.
+bool StartHelper(ReadHelper* helper, BYTE* block, uint32_t length, uLong crc) {
     if (length <= kHelpedRead) return false;
     helper->block = block;
     helper->length = length;
     helper->faulted.store(kCheckPiece, std::memory_order_relaxed);
     helper->finished.store(0, std::memory_order_relaxed);
     helper->stop.store(0, std::memory_order_relaxed);
+    helper->done.store(0, std::memory_order_relaxed);
     helper->crc = crc;
-    *thread = ::CreateThread(nullptr, 64 * 1024, HelpRead, helper, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-    return *thread != nullptr;
+    return ::QueueUserWorkItem(HelpRead, helper, WT_EXECUTEDEFAULT) != FALSE;
 }
 
 // Delivers at most length bytes of the direct entry, never past its recorded size: the count
@@ -343,8 +346,7 @@ bool StartHelper(ReadHelper* helper, HANDLE* thread, BYTE* block, uint32_t lengt
 int ReadDirect(DirectEntry* direct, BYTE* destination, unsigned length) {
     uint32_t wanted = length < direct->restOut ? length : static_cast<uint32_t>(direct->restOut);
     ReadHelper helper;
-    HANDLE thread = nullptr;
-    bool helped = StartHelper(&helper, &thread, destination, wanted, direct->crc);
+    bool helped = StartHelper(&helper, destination, wanted, direct->crc);
     z_stream& inflater = direct->inflater;
     uint32_t delivered = 0;
     int err = Z_OK;
@@ -374,8 +376,7 @@ int ReadDirect(DirectEntry* direct, BYTE* destination, unsigned length) {
     }
     if (helped) {
         helper.stop.store(1, std::memory_order_release);
-        ::WaitForSingleObject(thread, INFINITE);
-        ::CloseHandle(thread);
+        while (!helper.done.load(std::memory_order_acquire)) ::SwitchToThread();
         direct->crc = helper.crc;
     }
     if (err != Z_OK && err != Z_STREAM_END) return err;
