@@ -280,9 +280,10 @@ bool CurrentEntryIsReadable(ArchiveReader* reader, unz_file_info64* info = nullp
 // Output is inflated in pieces of this size; the CRC-32 of each piece is taken while the next is
 // inflated (or, without a helper, right after it, while it is still in the cache).
 constexpr uInt kCheckPiece = 512 * 1024;
-// A read of more than two pieces gets a helper thread. While inflate fills the first piece, the
-// helper faults in the pages of the rest of the block (the first touch of fresh memory costs a
-// page fault per page) ahead of inflate, and then checks the pieces that inflate has finished.
+// A read of more than two pieces gets a helper on the process's thread pool. While inflate fills
+// the first piece, the helper faults in the pages of the rest of the block (the first touch of
+// fresh memory costs a page fault per page) ahead of inflate, and then checks the pieces that
+// inflate has finished. A thread of its own would cost about a millisecond to make and end.
 constexpr uint32_t kHelpedRead = 2 * kCheckPiece;
 constexpr uintptr_t kPageSize = 4096;
 
