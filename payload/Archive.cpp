@@ -1,6 +1,7 @@
 #include "payload/Archive.h"
 
 #include "payload/ArchiveStream.h"
+#include "payload/PoolJob.h"
 
 #include <limits.h>
 #include <string.h>
@@ -283,24 +284,24 @@ constexpr uInt kCheckPiece = 512 * 1024;
 // A read of more than two pieces gets a helper on the process's thread pool. While inflate fills
 // the first piece, the helper faults in the pages of the rest of the block (the first touch of
 // fresh memory costs a page fault per page) ahead of inflate, and then checks the pieces that
-// inflate has finished. A thread of its own would cost about a millisecond to make and end.
+// inflate has finished.
 constexpr uint32_t kHelpedRead = 2 * kCheckPiece;
 constexpr uintptr_t kPageSize = 4096;
 
 // Shared by a read and its helper. The helper writes only at and above faulted, and the reader
 // writes there only once faulted has passed; bytes below finished are final, and the helper only
-// reads them. crc is the helper's until it sets done, after which it touches nothing here.
+// reads them. crc is the helper's until the job is joined.
 struct ReadHelper {
+    PoolJob job;
     BYTE* block;
     uint32_t length;
     std::atomic<uint32_t> faulted;
     std::atomic<uint32_t> finished;
     std::atomic<uint32_t> stop;
-    std::atomic<uint32_t> done;
     uLong crc;
 };
 
-DWORD WINAPI HelpRead(void* parameter) {
+void HelpRead(void* parameter) {
     ReadHelper& helper = *static_cast<ReadHelper*>(parameter);
     // An atomic "or 0" writes to each page without changing its byte.
     uintptr_t start = reinterpret_cast<uintptr_t>(helper.block);
@@ -319,17 +320,15 @@ DWORD WINAPI HelpRead(void* parameter) {
             helper.crc = crc32(helper.crc, helper.block + checked, finished - checked);
             checked = finished;
         } else if (last) {
-            helper.done.store(1, std::memory_order_release);
-            return 0;
+            return;
         } else {
             ::SwitchToThread();
         }
     }
 }
 
-// Starts the helper for a read of length bytes into block on a thread of the process's pool;
-// false (and nothing started) for a short read or when no work can be queued, and the read then
-// does all of its work itself.
+// Starts the helper for a read of length bytes into block; false (and nothing started) for a
+// short read or when no work can be queued, and the read then does all of its work itself.
 bool StartHelper(ReadHelper* helper, BYTE* block, uint32_t length, uLong crc) {
     if (length <= kHelpedRead) return false;
     helper->block = block;
@@ -337,9 +336,8 @@ bool StartHelper(ReadHelper* helper, BYTE* block, uint32_t length, uLong crc) {
     helper->faulted.store(kCheckPiece, std::memory_order_relaxed);
     helper->finished.store(0, std::memory_order_relaxed);
     helper->stop.store(0, std::memory_order_relaxed);
-    helper->done.store(0, std::memory_order_relaxed);
     helper->crc = crc;
-    return ::QueueUserWorkItem(HelpRead, helper, WT_EXECUTEDEFAULT) != FALSE;
+    return StartPoolJob(&helper->job, HelpRead, helper);
 }
 
 // Delivers at most length bytes of the direct entry, never past its recorded size: the count
@@ -377,7 +375,7 @@ int ReadDirect(DirectEntry* direct, BYTE* destination, unsigned length) {
     }
     if (helped) {
         helper.stop.store(1, std::memory_order_release);
-        while (!helper.done.load(std::memory_order_acquire)) ::SwitchToThread();
+        JoinPoolJob(&helper.job);
         direct->crc = helper.crc;
     }
     if (err != Z_OK && err != Z_STREAM_END) return err;
