@@ -320,12 +320,27 @@ TEST(Archive, ExtractsIntoMemoryBlockByBlock) {
     EXPECT_EQ(ArcInflateFailed, ExtractAll(zip.Get(), kShort, 100000, &content));
     EXPECT_EQ(Hello(), Bytes(content.begin(), content.begin() + Hello().size()));
 
-    // An entry several read chunks long, in blocks that end inside chunks and across them.
+    // An entry several read chunks long, in blocks that end inside chunks and across them, and in
+    // one block of more than a megabyte.
     OpenArchive large(IDR_PAYLOAD_LARGE);
     EXPECT_EQ(ArcOk, ExtractAll(large.Get(), 0, 100000, &content));
     EXPECT_EQ(Large(), content);
+    Bytes whole(Large().size());
+    size = static_cast<uint32_t>(whole.size());
+    EXPECT_EQ(ArcMore, ArchiveExtract(large.Get(), 0, whole.data(), size, ArcIoMemory));
+    EXPECT_EQ(Large(), whole);
+    EXPECT_EQ(ArcOk, ArchiveExtract(large.Get(), 0, whole.data(), size, ArcIoMemory));
     OpenArchive largeBadCrc(IDR_PAYLOAD_LARGE_BADCRC);
     EXPECT_EQ(ArcInflateFailed, ExtractAll(largeBadCrc.Get(), 0, 100000, &content));
+    EXPECT_EQ(ArcInflateFailed, ExtractAll(largeBadCrc.Get(), 0, whole.size(), &content));
+    EXPECT_EQ(Large(), content);
+
+    OpenArchive reads(IDR_TEST_MEMORY_READS);
+    EXPECT_EQ(ArcOk, ExtractAll(reads.Get(), 0, whole.size() + 1, &content));
+    EXPECT_EQ(Large(), content);
+    // Compressed data that the block does not hold fails as it is read, even when what the block
+    // holds would inflate to the recorded entry.
+    EXPECT_EQ(ArcInflateFailed, ExtractAll(reads.Get(), 1, whole.size(), &content));
 }
 
 TEST(Archive, ExtractsToFilesAndHandles) {

@@ -50,6 +50,8 @@ TEST_F(ExtractPayloadTest, WritesTheFirstEntryUnderTheCallersName) {
     EXPECT_FALSE(Exists(folder / L"Some Other Name.DAT"));
     ASSERT_TRUE(Extract(IDR_PAYLOAD_LARGE, folder / L"large.bin"));  // several read chunks
     EXPECT_EQ(Large(), ReadFileBytes(folder / L"large.bin"));
+    ASSERT_TRUE(Extract(IDR_TEST_MEMORY_READS, folder / L"stored.bin"));  // a resource of over a megabyte
+    EXPECT_EQ(Large(), ReadFileBytes(folder / L"stored.bin"));
     EXPECT_EQ(dialog.m_strError, kUntouched);
 }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <string.h>
 
 namespace {
 class BlockableResourceFile : public CResourceFile {
@@ -32,6 +33,18 @@ TEST(ResourceFile, LoadsAResourceWithAZeroTail) {
     for (int i = 0; i < 16; ++i) EXPECT_EQ(0, empty.GetByteBuffer()[i]);
     BYTE byte = 0x55;
     EXPECT_EQ(0, empty.Read(&byte, 1));
+
+    // A copy of more than a megabyte is shared between two threads, chunk by chunk.
+    BlockableResourceFile large;
+    ASSERT_TRUE(large.OpenResource(nullptr, MAKEINTRESOURCEW(IDR_TEST_MEMORY_READS), L"BINARY"));
+    HRSRC info = ::FindResourceW(nullptr, MAKEINTRESOURCEW(IDR_TEST_MEMORY_READS), L"BINARY");
+    ASSERT_NE(nullptr, info);
+    DWORD size = ::SizeofResource(nullptr, info);
+    const BYTE* original = static_cast<const BYTE*>(::LockResource(::LoadResource(nullptr, info)));
+    ASSERT_GT(size, 1024u * 1024u);
+    ASSERT_EQ(static_cast<int>(size), large.GetSize());
+    EXPECT_EQ(0, memcmp(original, large.GetByteBuffer(), size));
+    for (DWORD i = size; i < size + 16; ++i) EXPECT_EQ(0, large.GetByteBuffer()[i]);
 }
 
 TEST(ResourceFile, RefusesMissingNamesAndResourcesAndEndsClosed) {

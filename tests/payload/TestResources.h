@@ -9,6 +9,8 @@
 #define IDR_TEST_PREPENDED 3004
 // Entries with unusual names, timestamp blocks and faults, written field by field
 #define IDR_TEST_CRAFTED 3005
+// A stored entry of more than a megabyte, and one whose compressed data runs past the archive
+#define IDR_TEST_MEMORY_READS 3006
 
 // Payload archives for ExtractPayload
 #define IDR_PAYLOAD_OK 3101

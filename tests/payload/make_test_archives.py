@@ -52,8 +52,8 @@ def central_record(name, method, crc, csize, usize, offset, external, made_by=20
 
 
 def crafted(entries):
-    """entries: dicts with name (bytes), data, and optional method, packed (data as stored), crc, usize, extra,
-    external, made_by."""
+    """entries: dicts with name (bytes), data, and optional method, packed (data as stored), crc, usize, csize
+    (the recorded compressed size), extra, external, made_by."""
     body, central = b"", b""
     for e in entries:
         data, method = e["data"], e.get("method", 8)
@@ -66,9 +66,10 @@ def crafted(entries):
             packed = data
         crc = e.get("crc", zlib.crc32(data))
         usize = e.get("usize", len(data))
+        csize = e.get("csize", len(packed))
         offset = len(body)
-        body += local_header(e["name"], method, crc, len(packed), usize, e.get("extra", b"")) + packed
-        central += central_record(e["name"], method, crc, len(packed), usize, offset, e.get("external", 0x20),
+        body += local_header(e["name"], method, crc, csize, usize, e.get("extra", b"")) + packed
+        central += central_record(e["name"], method, crc, csize, usize, offset, e.get("external", 0x20),
                                   e.get("made_by", 20))
     end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(entries), len(entries), len(central), len(body), 0)
     return body + central + end
@@ -209,6 +210,11 @@ def main():
     write(os.path.join(out, "payload_large.zip"), crafted([{"name": b"memotack.exe", "data": large}]))
     write(os.path.join(out, "payload_large_badcrc.zip"), crafted([{"name": b"memotack.exe", "data": large,
                                                                   "crc": zlib.crc32(large) ^ 0x100}]))
+    # Memory reads of more than a megabyte: a stored entry, and compressed data recorded as running
+    # past the end of the archive.
+    write(os.path.join(out, "memory_reads.zip"), crafted([{"name": b"stored.bin", "data": large, "method": 0},
+                                                          {"name": b"overclaimed.txt", "data": HELLO,
+                                                           "csize": 0x7FFFFF00}]))
     write(os.path.join(out, "payload_truncated.zip"), crafted([{"name": b"memotack.exe", "data": big}])[:1500])
     write(os.path.join(out, "hundred.bin"), bytes(range(100)))
     write(os.path.join(out, "zero.bin"), b"")
