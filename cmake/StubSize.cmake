@@ -71,12 +71,13 @@ endfunction()
 
 # memotack_lean_exception_support(EXECUTABLE): EXECUTABLE takes two pieces of the C++ exception
 # support from framework/ instead of the run-time: the lookup of its unwind table entries
-# (UnwindTables.cpp, instead of a sorting one) and each thread's exception state
-# (ExceptionGlobals.cpp, instead of emulated thread-local storage); and it carries only the unwind
+# (UnwindTables.cpp, instead of a sorting one), and each thread's exception state and the memory
+# of thrown objects (ExceptionRuntime.cpp, instead of emulated thread-local storage and an
+# emergency pool with its locking); and it carries only the unwind
 # entries an exception can need (cmake/unwind-tables.ld).
 function(memotack_lean_exception_support executable)
     target_sources(${executable} PRIVATE "${PROJECT_SOURCE_DIR}/framework/UnwindTables.cpp"
-                                         "${PROJECT_SOURCE_DIR}/framework/ExceptionGlobals.cpp")
+                                         "${PROJECT_SOURCE_DIR}/framework/ExceptionRuntime.cpp")
     target_link_options(${executable} PRIVATE "-Wl,-T,${PROJECT_SOURCE_DIR}/cmake/unwind-tables.ld")
     set_property(TARGET ${executable} APPEND PROPERTY LINK_DEPENDS "${PROJECT_SOURCE_DIR}/cmake/unwind-tables.ld")
 endfunction()

@@ -1,9 +1,15 @@
-// The installer's own unwind table lookup and per-thread exception state. This test program is
-// linked with both, so every exception its other tests throw goes through them as well.
+// The installer's own unwind table lookup, per-thread exception state and thrown-object memory.
+// This test program is linked with them, so every exception its other tests throw goes through
+// them as well.
+#include "framework/ExceptionRuntime.h"
 #include "framework/UnwindTables.h"
 
+#include <cxxabi.h>
 #include <gtest/gtest.h>
+#include <unwind.h>
 #include <windows.h>
+
+#include <string>
 
 #include <exception>
 #include <stdexcept>
@@ -78,11 +84,11 @@ struct Counted {
 
 // Returns 2 when this thread, which handles nothing yet, throws and catches a 2 of its own.
 DWORD WINAPI ThrowAndCatchTwo(void*) {
-    if (std::current_exception()) return 0;
+    if (abi::__cxa_current_exception_type()) return 0;
     try {
         throw 2;
     } catch (int theirs) {
-        return std::current_exception() ? static_cast<DWORD>(theirs) : 0;
+        return abi::__cxa_current_exception_type() == &typeid(int) ? static_cast<DWORD>(theirs) : 0;
     }
 }
 
@@ -154,5 +160,24 @@ TEST(ExceptionGlobals, EachThreadHandlesItsOwnException) {
             EXPECT_EQ(mine, again);
         }
     }
-    EXPECT_EQ(nullptr, std::current_exception());
+    EXPECT_EQ(nullptr, abi::__cxa_current_exception_type());
+}
+
+TEST(ExceptionRuntime, KeepsRoomForTheRunTimesRecordInFrontOfEachThrownObject) {
+    struct Payload {
+        char bytes[300];
+    };
+    try {
+        Payload thrown;
+        memset(thrown.bytes, 'x', sizeof thrown.bytes);
+        throw thrown;
+    } catch (Payload& caught) {
+        // The thread's state begins with the header of the exception being handled, which ends
+        // where the object starts; the run-time's reference count comes in front of it, aligned as
+        // the header is.
+        const char* header = *reinterpret_cast<char**>(abi::__cxa_get_globals());
+        size_t record = reinterpret_cast<const char*>(&caught) - header;
+        EXPECT_GE(kThrownObjectHeader, alignof(_Unwind_Exception) + record);
+        EXPECT_EQ(std::string(300, 'x'), std::string(caught.bytes, sizeof caught.bytes));
+    }
 }

@@ -1,10 +1,17 @@
-// Each thread's C++ exception state (the exceptions it is handling and the count of those thrown
-// but not yet caught), kept in a thread-local slot of the system's.
+// Two pieces of the C++ exception run-time, in place of the run-time's own:
 //
-// The run-time's own version keeps it in a compiler-emulated thread-local variable, and that
-// emulation and its locking are some 2 KB of this executable. The state is a small zeroed block,
-// made on a thread's first use and not freed when the thread ends: only the installer's main
-// thread throws.
+// Each thread's exception state (the exceptions it is handling and the count of those thrown but
+// not yet caught), kept in a thread-local slot of the system's. The run-time's version keeps it in
+// a compiler-emulated thread-local variable, some 1 KB with that emulation. The state is a small
+// zeroed block, made on a thread's first use and not freed when the thread ends: only the
+// installer's main thread throws.
+//
+// The memory of a thrown object and the run-time's record in front of it, taken from the heap.
+// The run-time's version also keeps an emergency pool, with a lock and the threading layer that
+// lock needs, some 3 KB, for throwing while the heap is exhausted; here that ends the process, as
+// an exception that nothing here handles does.
+#include "framework/ExceptionRuntime.h"
+
 #include <windows.h>
 
 #include <stdlib.h>
@@ -44,4 +51,15 @@ extern "C" __cxa_eh_globals* __cxa_get_globals() noexcept {
 }
 
 extern "C" __cxa_eh_globals* __cxa_get_globals_fast() noexcept { return __cxa_get_globals(); }
+
+extern "C" void* __cxa_allocate_exception(size_t thrownSize) noexcept {
+    // Zeroed, as the run-time expects its record to start.
+    void* block = calloc(1, kThrownObjectHeader + thrownSize);
+    if (!block) abort();
+    return static_cast<char*>(block) + kThrownObjectHeader;
+}
+
+extern "C" void __cxa_free_exception(void* thrownObject) noexcept {
+    free(static_cast<char*>(thrownObject) - kThrownObjectHeader);
+}
 }  // namespace __cxxabiv1
