@@ -35,7 +35,9 @@ uint32_t Read32(const uint8_t* p) {
     return value;
 }
 
-uintptr_t ReadUleb128(const uint8_t** p) {
+// Reads a LEB128 number at *p and moves *p past it; a signed one takes the sign of the last
+// byte's bit 6.
+uintptr_t ReadLeb128(const uint8_t** p, bool isSigned) {
     uintptr_t value = 0;
     unsigned shift = 0;
     uint8_t byte;
@@ -44,20 +46,8 @@ uintptr_t ReadUleb128(const uint8_t** p) {
         if (shift < 8 * sizeof value) value |= static_cast<uintptr_t>(byte & 0x7f) << shift;
         shift += 7;
     } while (byte & 0x80);
+    if (isSigned && shift < 8 * sizeof value && (byte & 0x40)) value |= ~static_cast<uintptr_t>(0) << shift;
     return value;
-}
-
-intptr_t ReadSleb128(const uint8_t** p) {
-    uintptr_t value = 0;
-    unsigned shift = 0;
-    uint8_t byte;
-    do {
-        byte = *(*p)++;
-        if (shift < 8 * sizeof value) value |= static_cast<uintptr_t>(byte & 0x7f) << shift;
-        shift += 7;
-    } while (byte & 0x80);
-    if (shift < 8 * sizeof value && (byte & 0x40)) value |= ~static_cast<uintptr_t>(0) << shift;
-    return static_cast<intptr_t>(value);
 }
 
 // Reads a pointer of the given encoding at *p and moves *p past it. False for an encoding the
@@ -86,10 +76,8 @@ bool ReadEncoded(uint8_t encoding, const uint8_t** p, uintptr_t* value) {
             *p += 2;
             break;
         case kUleb128:
-            result = ReadUleb128(p);
-            break;
         case kSleb128:
-            result = static_cast<uintptr_t>(ReadSleb128(p));
+            result = ReadLeb128(p, (encoding & kFormatMask) == kSleb128);
             break;
         default:
             return false;
@@ -120,15 +108,15 @@ uint8_t AddressEncoding(const uint8_t* cie) {
         if (p[0] != sizeof(void*) || p[1] != 0) return kEncodingOmit;
         p += 2;
     }
-    ReadUleb128(&p);  // code alignment
-    ReadSleb128(&p);  // data alignment
+    ReadLeb128(&p, false);  // code alignment
+    ReadLeb128(&p, true);   // data alignment
     if (version == 1) {
         ++p;  // return address register
     } else {
-        ReadUleb128(&p);
+        ReadLeb128(&p, false);
     }
     if (augmentation[0] != 'z') return kAbsolute;
-    ReadUleb128(&p);  // augmentation data length
+    ReadLeb128(&p, false);  // augmentation data length
     // The letters after 'z' name the data in order; the address encoding is 'R''s. Reading stops,
     // with absolute addresses, at the first letter it does not know, as the unwinder's does.
     for (const char* letter = augmentation + 1;; ++letter) {
