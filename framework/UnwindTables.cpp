@@ -134,14 +134,20 @@ uint8_t AddressEncoding(const uint8_t* cie) {
 }
 
 // Walks the entries of one registered section up to its zero terminator.
+// Each object file's entries share one CIE, so its encoding is read once for a run of them.
 const void* FindInSection(const uint8_t* section, uintptr_t pc, DwarfEhBases* bases) {
+    const uint8_t* lastCie = nullptr;
+    uint8_t encoding = kEncodingOmit;
     for (const uint8_t* entry = section;;) {
         uint32_t length = Read32(entry);
         if (length == 0 || length == 0xffffffff) return nullptr;  // the end, or a 64-bit section
         uint32_t cieOffset = Read32(entry + 4);
         if (cieOffset != 0) {  // a frame description entry (FDE); 0 marks a CIE
             const uint8_t* cie = entry + 4 - cieOffset;
-            uint8_t encoding = AddressEncoding(cie);
+            if (cie != lastCie) {
+                encoding = AddressEncoding(cie);
+                lastCie = cie;
+            }
             const uint8_t* p = entry + 8;
             uintptr_t begin, range;
             if (encoding != kEncodingOmit && ReadEncoded(encoding, &p, &begin) &&

@@ -15,12 +15,13 @@
 #include <stdexcept>
 
 namespace {
-// Two unwind sections as the compiler lays them out: a common entry (CIE) and then two frame
-// entries (FDEs) for [0x1000, 0x1010) and [0x2000, 0x2100), each section ending with a zero
-// length. The first CIE has augmentation "zPLR" (an indirect personality pointer, absolute
-// addresses); the second "zR" with addresses relative to where they are stored, 4 bytes signed.
+// An unwind section as the compiler lays it out: for each object file a common entry (CIE) and
+// then its frame entries (FDEs), the section ending with a zero length. Here two such groups, each
+// with entries for [base, base + 0x10) and [base + 0x1000, base + 0x1100): the first CIE has
+// augmentation "zPLR" (an indirect personality pointer, absolute addresses), the second "zR" with
+// addresses relative to where they are stored, 4 bytes signed.
 struct Section {
-    alignas(4) unsigned char bytes[96];
+    alignas(4) unsigned char bytes[160];
     int length = 0;
     void Put(uint32_t value) {
         for (int i = 0; i < 4; ++i) bytes[length++] = static_cast<unsigned char>(value >> (8 * i));
@@ -28,8 +29,9 @@ struct Section {
     void Byte(unsigned char value) { bytes[length++] = value; }
 };
 
-// Fills s in place: the pc-relative addresses depend on where its bytes are.
-void MakeSection(bool pcRelative, Section& s) {
+// Appends one group to s in place (the pc-relative addresses depend on where its bytes are) and
+// returns the offset of its first FDE; the second follows 16 bytes later.
+int AppendGroup(bool pcRelative, uint32_t base, Section& s) {
     int cie = s.length;
     s.Put(0);   // length, filled below
     s.Put(0);   // CIE id
@@ -53,7 +55,8 @@ void MakeSection(bool pcRelative, Section& s) {
     while ((s.length - cie) % 4) s.Byte(0);
     uint32_t cieLength = s.length - cie - 4;
     memcpy(s.bytes + cie, &cieLength, 4);
-    const uint32_t starts[] = {0x1000, 0x2000}, ranges[] = {0x10, 0x100};
+    int first = s.length;
+    const uint32_t starts[] = {base, base + 0x1000}, ranges[] = {0x10, 0x100};
     for (int i = 0; i < 2; ++i) {
         int fde = s.length;
         s.Put(12);              // length
@@ -63,7 +66,7 @@ void MakeSection(bool pcRelative, Section& s) {
         s.Put(ranges[i]);
         EXPECT_EQ(16, s.length - fde);
     }
-    s.Put(0);
+    return first;
 }
 
 const void* Find(uintptr_t pc, void** func = nullptr) {
@@ -100,26 +103,38 @@ DWORD WINAPI ThrowAndCatchTwo(void*) {
 }  // namespace
 
 TEST(UnwindTables, FindsTheEntryCoveringAnAddressInEachEncoding) {
-    for (bool pcRelative : {false, true}) {
-        Section section;
-        MakeSection(pcRelative, section);
-        void* object[8] = {};
-        __register_frame_info(section.bytes, object);
+    Section section;
+    const int absolute = AppendGroup(false, 0x1000, section);
+    const int pcRelative = AppendGroup(true, 0x3000, section);
+    section.Put(0);
+    void* object[8] = {};
+    __register_frame_info(section.bytes, object);
+    const struct {
+        uintptr_t pc;
+        int entry;  // offset of the entry expected, -1 for none
+        uintptr_t func;
+    } cases[] = {
+        {0x1000, absolute, 0x1000},
+        {0x20ff, absolute + 16, 0x2000},
+        {0x3000, pcRelative, 0x3000},
+        {0x400f, pcRelative + 16, 0x4000},
+        {0x1010, -1, 0},
+        {0xfff, -1, 0},
+        {0x3010, -1, 0},
+        {0x4100, -1, 0},
+    };
+    for (const auto& c : cases) {
         void* func = nullptr;
-        EXPECT_EQ(section.bytes + section.length - 36, Find(0x1000, &func));
-        EXPECT_EQ(reinterpret_cast<void*>(0x1000), func);
-        EXPECT_EQ(section.bytes + section.length - 20, Find(0x20ff, &func));
-        EXPECT_EQ(reinterpret_cast<void*>(0x2000), func);
-        EXPECT_EQ(nullptr, Find(0x1010));
-        EXPECT_EQ(nullptr, Find(0xfff));
-        EXPECT_EQ(object, __deregister_frame_info(section.bytes));
-        EXPECT_EQ(nullptr, Find(0x1000));
-        EXPECT_EQ(nullptr, __deregister_frame_info(section.bytes));
+        EXPECT_EQ(c.entry < 0 ? nullptr : section.bytes + c.entry, Find(c.pc, &func)) << std::hex << c.pc;
+        if (c.entry >= 0) EXPECT_EQ(reinterpret_cast<void*>(c.func), func) << std::hex << c.pc;
     }
+    EXPECT_EQ(object, __deregister_frame_info(section.bytes));
+    EXPECT_EQ(nullptr, Find(0x1000));
+    EXPECT_EQ(nullptr, __deregister_frame_info(section.bytes));
     // An empty section is not registered at all.
     unsigned char empty[4] = {};
-    void* object[8] = {};
-    __register_frame_info(empty, object);
+    void* emptyObject[8] = {};
+    __register_frame_info(empty, emptyObject);
     EXPECT_EQ(nullptr, __deregister_frame_info(empty));
 }
 
