@@ -1,8 +1,9 @@
 # What keeps the installer's own code small, kept apart from the targets' definitions.
 
 # The only C++ exceptions this program catches are the file classes' CFileException*, caught by
-# the units that use those classes (std::bad_alloc from new is caught nowhere). A unit that neither throws, catches nor uses the file classes
-# is never passed by an exception, so it is built with -fno-exceptions and without unwind tables.
+# the units that use those classes (std::bad_alloc from new is caught nowhere). A unit that neither
+# throws, catches nor uses the file classes is never passed by an exception, so it is built with
+# -fno-exceptions and without unwind tables.
 # An exception that reached such a frame anyway would end the process (std::terminate), as any
 # uncaught exception here does. The units are sorted by their text at configure time: a unit that
 # later gains a try or throw stops compiling ("exception handling disabled") until the next
@@ -60,24 +61,27 @@ function(memotack_small_code)
 endfunction()
 
 # memotack_own_startup(EXECUTABLE): EXECUTABLE starts in its own wWinMainCRTStartup
-# (framework/AppMain.cpp) instead of the C run-time's start-up object; the compiler's other start
-# and end objects (the unwind tables' registration) stay. That start-up code applied the
+# (framework/AppMain.cpp) instead of the C run-time's start-up object: cmake/own-startup.gcc tells
+# the compiler driver to link crtbegin.o alone at the start; its other start and end objects (the
+# unwind tables' registration) stay. That start-up code applied the
 # pseudo-relocations a data import from a DLL needs; without it the link refuses such an import.
 function(memotack_own_startup executable)
-    target_link_options(${executable} PRIVATE "-specs=${PROJECT_SOURCE_DIR}/cmake/own-startup.specs"
+    target_link_options(${executable} PRIVATE "-specs=${PROJECT_SOURCE_DIR}/cmake/own-startup.gcc"
                         -Wl,-e,_wWinMainCRTStartup -Wl,--disable-auto-import -Wl,--disable-runtime-pseudo-reloc)
-    set_property(TARGET ${executable} APPEND PROPERTY LINK_DEPENDS "${PROJECT_SOURCE_DIR}/cmake/own-startup.specs")
+    set_property(TARGET ${executable} APPEND PROPERTY LINK_DEPENDS "${PROJECT_SOURCE_DIR}/cmake/own-startup.gcc")
 endfunction()
 
-# memotack_lean_exception_support(EXECUTABLE): EXECUTABLE takes two pieces of the C++ exception
-# support from framework/ instead of the run-time: the lookup of its unwind table entries
-# (UnwindTables.cpp, instead of a sorting one), and each thread's exception state and the memory
-# of thrown objects (ExceptionRuntime.cpp, instead of emulated thread-local storage and an
-# emergency pool with its locking); and it carries only the unwind
-# entries an exception can need (cmake/unwind-tables.ld).
+# The installer's own pieces of the C++ exception support, in place of the run-time's: the lookup
+# of its unwind table entries (instead of a sorting one), and each thread's exception state and the
+# memory of thrown objects (instead of emulated thread-local storage and an emergency pool with its
+# locking). Test programs that link them run their exceptions through them.
+set(MEMOTACK_EXCEPTION_SUPPORT_SOURCES "${PROJECT_SOURCE_DIR}/framework/UnwindTables.cpp"
+                                       "${PROJECT_SOURCE_DIR}/framework/ExceptionRuntime.cpp")
+
+# memotack_lean_exception_support(EXECUTABLE): EXECUTABLE takes those pieces and carries only the
+# unwind entries an exception can need (cmake/unwind-tables.ld).
 function(memotack_lean_exception_support executable)
-    target_sources(${executable} PRIVATE "${PROJECT_SOURCE_DIR}/framework/UnwindTables.cpp"
-                                         "${PROJECT_SOURCE_DIR}/framework/ExceptionRuntime.cpp")
+    target_sources(${executable} PRIVATE ${MEMOTACK_EXCEPTION_SUPPORT_SOURCES})
     target_link_options(${executable} PRIVATE "-Wl,-T,${PROJECT_SOURCE_DIR}/cmake/unwind-tables.ld")
     set_property(TARGET ${executable} APPEND PROPERTY LINK_DEPENDS "${PROJECT_SOURCE_DIR}/cmake/unwind-tables.ld")
 endfunction()
