@@ -3,13 +3,22 @@
 # project's private prefix (build/run-prefix), passing the arguments on.
 # With a display the installer opens there for you. Without one it runs inside Xvfb and never
 # waits for a person: with no arguments it saves a screenshot of the options page and closes the
-# dialog; with -silent or -extract it runs that mode and prints what was written where.
+# dialog; with -silent or -extract it runs that mode and prints what was written where. Where Wine
+# runs in the project's VM (tools/wine-mode.sh), it always runs so, inside the VM.
 set -euo pipefail
 root="$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)"
 build="$root/build"
 
+source "$root/tools/wine-mode.sh"
 if [ "${MEMOTACK_RUN_BUILT:-}" != 1 ]; then
     bash "$root/tools/build.sh" "$build" >/dev/null
+fi
+memotack_wine_mode
+# In the project's Wine VM it runs as without a display, in a prefix on the VM's disk; the
+# screenshots land in build/screenshots all the same.
+if [ "$MEMOTACK_WINE_MODE" = vm ]; then
+    MEMOTACK_RUN_BUILT=1 MEMOTACK_HEADLESS=1 exec "$root/tools/winevm/run" --local "$build/run-prefix" -- \
+        bash "$root/tools/run.sh" "$@"
 fi
 if [ -z "${DISPLAY:-}" ]; then
     export MEMOTACK_RUN_BUILT=1 MEMOTACK_HEADLESS=1

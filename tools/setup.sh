@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building and testing Memotack Setup needs.
+# Installs every Debian package that building and testing Memotack Setup needs, and says how Wine
+# will run here: natively, or, on a host that cannot run 32-bit code (or with MEMOTACK_WINE_VM=1),
+# inside the project's Wine VM, whose image it then builds once (tools/winevm/image.sh).
 # Run as root on Debian 12. Idempotent: when everything is present it only checks and returns.
 set -euo pipefail
 
@@ -30,18 +32,27 @@ if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-s
     need_update=1
 fi
 
-missing=()
-for p in "${packages[@]}"; do
-    status=$(dpkg-query -W -f='${db:Status-Abbrev}' "$p" 2>/dev/null || true)
-    [[ "$status" == ii* ]] || missing+=("$p")
-done
+install_missing() {  # install_missing PACKAGE...
+    local missing=() p status
+    for p in "$@"; do
+        status=$(dpkg-query -W -f='${db:Status-Abbrev}' "$p" 2>/dev/null || true)
+        [[ "$status" == ii* ]] || missing+=("$p")
+    done
+    if [ ${#missing[@]} -gt 0 ] || [ $need_update -eq 1 ]; then
+        DEBIAN_FRONTEND=noninteractive apt-get update -q
+        need_update=0
+    fi
+    if [ ${#missing[@]} -gt 0 ]; then
+        echo "setup: installing ${missing[*]}"
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+    fi
+}
 
-if [ ${#missing[@]} -gt 0 ] || [ $need_update -eq 1 ]; then
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -q
-fi
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "setup: installing ${missing[*]}"
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+install_missing "${packages[@]}"
 echo "setup: all packages present"
+source "$(dirname "$(readlink -f "$0")")/wine-mode.sh"
+memotack_wine_mode
+if [ "$MEMOTACK_WINE_MODE" = vm ]; then
+    install_missing qemu-system-x86 mmdebstrap e2fsprogs
+    bash "$(dirname "$(readlink -f "$0")")/winevm/image.sh" >/dev/null
+fi

@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # test.sh [ctest arguments...]: installs what is needed (as root), builds everything and runs every
 # test under Wine, inside Xvfb when there is no display. Exits non-zero when any test fails.
+# Where Wine runs in the project's VM (tools/wine-mode.sh), the tests that start Wine (ctest label
+# "wine") run there, in one boot, with the build and source folders shared; the others run here.
 set -euo pipefail
 root="$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)"
 build="$root/build"
+source "$root/tools/wine-mode.sh"
 if [ -z "${MEMOTACK_TEST_BUILT:-}" ]; then
     bash "$root/tools/build.sh" "$build"
 fi
+# As root, the set-up step of the build has said how Wine runs.
+memotack_wine_mode "$([ "$(id -u)" -eq 0 ] && echo quiet)"
 
 run_ctest() {
     local status=0
@@ -16,6 +21,14 @@ run_ctest() {
     return $status
 }
 
+if [ "$MEMOTACK_WINE_MODE" = vm ]; then
+    status=0
+    ctest --test-dir "$build" --output-on-failure -j2 -LE wine "$@" || status=$?
+    # The Wine prefixes live on the VM's own disk.
+    MEMOTACK_TEST_BUILT=1 "$root/tools/winevm/run" --share "$build" \
+        --local "$build/wineprefix" --local "$build/e2e" -- bash "$root/tools/test.sh" -L wine "$@" || status=$?
+    exit $status
+fi
 if [ -z "${DISPLAY:-}" ]; then
     export MEMOTACK_TEST_BUILT=1
     exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"

@@ -10,16 +10,34 @@ export WINEARCH="${WINEARCH:-win64}"
 # it, all with their output on /dev/null. Wine's helpers inherit the standard handles of the
 # process that started them and keep them open; started here, they hold nothing a caller waits on.
 # Serialised with flock, so parallel callers share one prefix and one server.
+# Where MEMOTACK_WINE_TEMPLATES names a folder of prefixes made by wineboot as root, one per kind
+# (win64-root and win32-root: the Wine VM's image holds them), a new prefix starts as a copy of
+# its template, which takes seconds where wineboot takes minutes in the VM. Another $USER gets a
+# profile of its own at the first start, as in a prefix made for it.
 memotack_wine_start() {
     : "${WINEPREFIX:?WINEPREFIX must be set}"
     # wineserver refuses a prefix folder that does not exist yet.
     mkdir -p "$WINEPREFIX"
     (
         flock 9
+        local template="${MEMOTACK_WINE_TEMPLATES:-}/$WINEARCH-root" system
+        if [ -n "${MEMOTACK_WINE_TEMPLATES:-}" ] && [ -d "$template" ] && [ -z "$(ls -A "$WINEPREFIX")" ]; then
+            # The fake DLLs of the system folders, most of the bytes, are linked: Wine never
+            # writes them. The rest is copied, since Wine rewrites some files in place.
+            tar -C "$template" --exclude=./drive_c/windows/system32 --exclude=./drive_c/windows/syswow64 -cf - . |
+                tar -C "$WINEPREFIX" -xf -
+            for system in system32 syswow64; do
+                [ ! -d "$template/drive_c/windows/$system" ] ||
+                    cp -al "$template/drive_c/windows/$system" "$WINEPREFIX/drive_c/windows/"
+            done
+        fi
         # wineserver -p exits 0 when it started a server and non-zero when one already runs.
         if wineserver -p 9>&- >/dev/null 2>&1 </dev/null; then
             if [ ! -f "$WINEPREFIX/.memotack-ready" ]; then
-                wine wineboot -i 9>&- >/dev/null 2>&1 </dev/null
+                # -i makes the prefix; a copy of a template is made already.
+                local init=-i
+                [ -f "$WINEPREFIX/system.reg" ] && init=
+                wine wineboot $init 9>&- >/dev/null 2>&1 </dev/null
                 # Without a window manager (Xvfb) every hide and close waits for one; let Wine
                 # manage its own windows instead.
                 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f 9>&- >/dev/null 2>&1 </dev/null
