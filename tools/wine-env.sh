@@ -12,7 +12,7 @@ export WINEARCH="${WINEARCH:-win64}"
 # Serialised with flock, so parallel callers share one prefix and one server.
 # Where MEMOTACK_WINE_TEMPLATES names a folder of prefixes made by wineboot as root, one per kind
 # (win64-root and win32-root: the Wine VM's image holds them), a new prefix starts as a copy of
-# its template, which takes seconds where wineboot takes minutes in the VM. Another $USER gets a
+# its template, which takes half a minute where wineboot takes minutes in the VM. Another $USER gets a
 # profile of its own at the first start, as in a prefix made for it.
 memotack_wine_start() {
     : "${WINEPREFIX:?WINEPREFIX must be set}"
@@ -20,16 +20,9 @@ memotack_wine_start() {
     mkdir -p "$WINEPREFIX"
     (
         flock 9
-        local template="${MEMOTACK_WINE_TEMPLATES:-}/$WINEARCH-root" system
+        local template="${MEMOTACK_WINE_TEMPLATES:-}/$WINEARCH-root"
         if [ -n "${MEMOTACK_WINE_TEMPLATES:-}" ] && [ -d "$template" ] && [ -z "$(ls -A "$WINEPREFIX")" ]; then
-            # The fake DLLs of the system folders, most of the bytes, are linked: Wine never
-            # writes them. The rest is copied, since Wine rewrites some files in place.
-            tar -C "$template" --exclude=./drive_c/windows/system32 --exclude=./drive_c/windows/syswow64 -cf - . |
-                tar -C "$WINEPREFIX" -xf -
-            for system in system32 syswow64; do
-                [ ! -d "$template/drive_c/windows/$system" ] ||
-                    cp -al "$template/drive_c/windows/$system" "$WINEPREFIX/drive_c/windows/"
-            done
+            cp -a "$template/." "$WINEPREFIX/"
         fi
         # wineserver -p exits 0 when it started a server and non-zero when one already runs.
         if wineserver -p 9>&- >/dev/null 2>&1 </dev/null; then
