@@ -128,7 +128,7 @@ if [ $signed -eq 1 ]; then
     verified "$installer" "memotack_setup.exe"
 else
     cp "$unsigned" "$installer"
-    say "no signing identity given (MEMOTACK_SIGN_PKCS12, or MEMOTACK_SIGN_CERT and MEMOTACK_SIGN_KEY): $installer is NOT signed"
+    say "no signing identity given (MEMOTACK_SIGN_PKCS11_*, MEMOTACK_SIGN_PKCS12, or MEMOTACK_SIGN_CERT and MEMOTACK_SIGN_KEY): $installer is NOT signed"
 fi
 
 # Signing appends the signature and changes only the header's checksum and certificate-table
