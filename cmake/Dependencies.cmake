@@ -30,9 +30,64 @@ function(memotack_zlib_source_mismatches dir out_var)
     set(${out_var} "${lines}" PARENT_SCOPE)
 endfunction()
 
-# memotack_fetch_zlib_source(DIR): downloads the requested source package into DIR (a folder of
-# its own per version) and stops the configure step unless every pinned file is there and matches.
-function(memotack_fetch_zlib_source dir)
+# memotack_zlib_sums(DIR OUT_VAR): "name=SHA-256" lines, ready for cmake/pins.cmake, of DIR's files.
+function(memotack_zlib_sums dir out_var)
+    file(GLOB fetched RELATIVE "${dir}" "${dir}/zlib_*")
+    set(found "")
+    foreach(name IN LISTS fetched)
+        file(SHA256 "${dir}/${name}" sum)
+        string(APPEND found "        \"${name}=${sum}\"\n")
+    endforeach()
+    set(${out_var} "${found}" PARENT_SCOPE)
+endfunction()
+
+# memotack_fetch_newer_zlib_revision(DIR DSC_VAR): when the pinned revision has left Debian's
+# archive (a point release or security update replaced it), the archive's current zlib source is
+# taken if it is built from the pinned upstream tarball, byte for byte; its own revision's files are
+# reported so that they can be pinned. Anything else stops the configure step.
+function(memotack_fetch_newer_zlib_revision dir dsc_var)
+    list(FILTER MEMOTACK_ZLIB_PINNED_SHA256 INCLUDE REGEX "\\.orig\\.tar")
+    string(REGEX REPLACE "=.*" "" orig "${MEMOTACK_ZLIB_PINNED_SHA256}")
+    string(REGEX REPLACE ".*=" "" orig_sum "${MEMOTACK_ZLIB_PINNED_SHA256}")
+    file(REMOVE_RECURSE "${dir}")
+    file(MAKE_DIRECTORY "${dir}")
+    execute_process(COMMAND apt-get source --download-only zlib WORKING_DIRECTORY "${dir}"
+                    RESULT_VARIABLE rc OUTPUT_QUIET ERROR_VARIABLE err)
+    file(GLOB dsc "${dir}/zlib_*.dsc")
+    if(NOT rc EQUAL 0 OR NOT dsc)
+        message(FATAL_ERROR "apt-get source could not download zlib ${MEMOTACK_ZLIB_PINNED_VERSION}, the pin in "
+                            "cmake/pins.cmake, nor any other revision of it (${rc}): ${err}\n"
+                            "Run tools/setup.sh first: it adds the deb-src entry apt needs.")
+    endif()
+    file(STRINGS "${dsc}" version REGEX "^Version: ")
+    string(REGEX REPLACE "^Version: " "" version "${version}")
+    memotack_zlib_sums("${dir}" found)
+    set(orig_found "missing")
+    if(EXISTS "${dir}/${orig}")
+        file(SHA256 "${dir}/${orig}" orig_found)
+    endif()
+    if(NOT orig_found STREQUAL orig_sum)
+        message(FATAL_ERROR "zlib ${MEMOTACK_ZLIB_PINNED_VERSION}, the pin in cmake/pins.cmake, is no longer in "
+                            "Debian's archive, and its zlib ${version} is not built from the pinned upstream "
+                            "source:\n  ${orig}: SHA-256 ${orig_found}, pinned ${orig_sum}\n"
+                            "The package apt-get downloaded into ${dir} holds:\n${found}"
+                            "A new upstream version is a change to review: move the pin as cmake/pins.cmake says.")
+    endif()
+    message(WARNING "zlib ${MEMOTACK_ZLIB_PINNED_VERSION}, the pin in cmake/pins.cmake, is no longer in Debian's "
+                    "archive: using its revision ${version}, built from the pinned upstream source "
+                    "(${orig} matches its SHA-256), with that revision's patches. To pin it, write "
+                    "${version} into MEMOTACK_ZLIB_PINNED_VERSION and these lines into MEMOTACK_ZLIB_PINNED_SHA256:\n"
+                    "${found}")
+    set(${dsc_var} "${dsc}" PARENT_SCOPE)
+endfunction()
+
+# memotack_fetch_zlib_source(DIR DSC_VAR): downloads the requested source package into DIR (a
+# folder of its own per version) and stops the configure step unless every pinned file is there and
+# matches; DSC_VAR names the .dsc to unpack.
+function(memotack_fetch_zlib_source dir dsc_var)
+    # Files of a version with an epoch ("1:") are named without it.
+    string(REGEX REPLACE "^[0-9]+:" "" file_version "${MEMOTACK_ZLIB_SOURCE_VERSION}")
+    set(${dsc_var} "${dir}/zlib_${file_version}.dsc" PARENT_SCOPE)
     set(pin_text "the pin in cmake/pins.cmake is zlib ${MEMOTACK_ZLIB_PINNED_VERSION}")
     if(NOT MEMOTACK_ZLIB_SOURCE_VERSION STREQUAL MEMOTACK_ZLIB_PINNED_VERSION)
         string(APPEND pin_text "; -DMEMOTACK_ZLIB_SOURCE_VERSION asked for another, and "
@@ -46,7 +101,11 @@ function(memotack_fetch_zlib_source dir)
     message(STATUS "Downloading Debian's zlib source package ${MEMOTACK_ZLIB_SOURCE_VERSION} for minizip")
     execute_process(COMMAND apt-get source --download-only "zlib=${MEMOTACK_ZLIB_SOURCE_VERSION}"
                     WORKING_DIRECTORY "${dir}" RESULT_VARIABLE rc OUTPUT_QUIET ERROR_VARIABLE err)
-    if(NOT rc EQUAL 0)
+    if(NOT rc EQUAL 0 AND MEMOTACK_ZLIB_SOURCE_VERSION STREQUAL MEMOTACK_ZLIB_PINNED_VERSION)
+        memotack_fetch_newer_zlib_revision("${dir}-newer" dsc)
+        set(${dsc_var} "${dsc}" PARENT_SCOPE)
+        return()
+    elseif(NOT rc EQUAL 0)
         message(FATAL_ERROR "apt-get source could not download zlib=${MEMOTACK_ZLIB_SOURCE_VERSION} "
                             "(${pin_text}) (${rc}): ${err}\n"
                             "Run tools/setup.sh first: it adds the deb-src entry apt needs. If Debian's "
@@ -54,12 +113,7 @@ function(memotack_fetch_zlib_source dir)
     endif()
     memotack_zlib_source_mismatches("${dir}" mismatches)
     if(mismatches)
-        file(GLOB fetched RELATIVE "${dir}" "${dir}/zlib_*")
-        set(found "")
-        foreach(name IN LISTS fetched)
-            file(SHA256 "${dir}/${name}" sum)
-            string(APPEND found "        \"${name}=${sum}\"\n")
-        endforeach()
+        memotack_zlib_sums("${dir}" found)
         list(JOIN mismatches "\n" mismatch_text)
         message(FATAL_ERROR "Debian's zlib source package ${MEMOTACK_ZLIB_SOURCE_VERSION} does not match "
                             "the pinned one (${pin_text}):\n${mismatch_text}\n"
@@ -82,13 +136,11 @@ if(EXISTS "${zlib_stamp}")
     file(READ "${zlib_stamp}" zlib_stamped)
 endif()
 if(NOT zlib_stamped STREQUAL zlib_pin OR NOT MEMOTACK_ZLIB_SOURCE_VERSION STREQUAL MEMOTACK_ZLIB_PINNED_VERSION)
-    # Files of a version with an epoch ("1:") are named without it.
     string(REGEX REPLACE "^[0-9]+:" "" zlib_file_version "${MEMOTACK_ZLIB_SOURCE_VERSION}")
-    set(download_dir "${CMAKE_BINARY_DIR}/_deps/zlib-download/${zlib_file_version}")
-    memotack_fetch_zlib_source("${download_dir}")
+    memotack_fetch_zlib_source("${CMAKE_BINARY_DIR}/_deps/zlib-download/${zlib_file_version}" zlib_dsc)
     file(REMOVE_RECURSE "${MEMOTACK_ZLIB_SOURCE_DIR}")
-    execute_process(COMMAND dpkg-source -x "zlib_${zlib_file_version}.dsc" "${MEMOTACK_ZLIB_SOURCE_DIR}"
-                    WORKING_DIRECTORY "${download_dir}" RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    execute_process(COMMAND dpkg-source -x "${zlib_dsc}" "${MEMOTACK_ZLIB_SOURCE_DIR}"
+                    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
     if(NOT rc EQUAL 0 OR NOT EXISTS "${MINIZIP_DIR}/unzip.c")
         message(FATAL_ERROR "dpkg-source could not unpack zlib ${MEMOTACK_ZLIB_SOURCE_VERSION} (${rc}):\n${out}${err}")
     endif()

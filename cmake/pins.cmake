@@ -7,6 +7,11 @@
 # To move to another package: configure once with -DMEMOTACK_ZLIB_SOURCE_VERSION=<new version>;
 # the configure step downloads it, stops and prints its files' SHA-256 sums; write the version and
 # the sums below, drop the -D (cmake -U MEMOTACK_ZLIB_SOURCE_VERSION) and run the payload tests.
+# The upstream tarball (.orig) is pinned strictly. Once Debian's archive no longer offers the
+# pinned revision (a point release or security update replaced it), the configure step takes the
+# archive's current revision if its .orig tarball is the pinned one, applies that revision's
+# patches, and prints its version and sums, ready to be written below; another upstream tarball
+# stops it.
 #
 # Not pinned here because nothing is fetched for them: the tests' libz-mingw-w64-dev, and
 # GoogleTest, built from the installed googletest package's sources in /usr/src/googletest

@@ -6,6 +6,8 @@
 #   signer.p12               the same certificate, key and CA in a PKCS#12 bundle, encrypted with
 #                            the password in MEMOTACK_SIGN_PASSWORD (empty when unset)
 #   other-ca.pem             an unrelated CA, which must not verify anything signed here
+#   tsa-ca.pem               the CA of a time-stamp authority (tests/release/tsa.py)
+#   tsa.pem, tsa.key         that authority's certificate (extended key usage timeStamping only)
 # Both certificates are valid from 2000-01-01 to 2099-12-31, so any SOURCE_DATE_EPOCH in between
 # falls inside them. Keys are made fresh on each call; nothing here is ever committed.
 set -euo pipefail
@@ -31,6 +33,12 @@ keyUsage = critical, digitalSignature
 extendedKeyUsage = codeSigning
 subjectKeyIdentifier = hash
 authorityKeyIdentifier = keyid
+[time_stamping]
+basicConstraints = critical, CA:FALSE
+keyUsage = critical, digitalSignature
+extendedKeyUsage = critical, timeStamping
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid
 [ca_cert]
 basicConstraints = critical, CA:TRUE
 keyUsage = critical, keyCertSign, cRLSign
@@ -50,10 +58,15 @@ ca() {  # ca NAME SUBJECT: a self-signed CA certificate NAME.pem with its key NA
 }
 ca ca "Memotack Test CA"
 ca other-ca "Unrelated Test CA"
-openssl req -new -newkey rsa:2048 -nodes -keyout signer.key -subj "/CN=Pelmo Software (test)" -out signer.csr 2>/dev/null
-fresh_db 02
-openssl ca -batch -config ca.cnf -cert ca.pem -keyfile ca.key -in signer.csr -out signer.pem -notext \
-    -extensions code_signing -startdate 20000101000000Z -enddate 20991231235959Z 2>/dev/null
+ca tsa-ca "Memotack Test TSA CA"
+issue() {  # issue NAME SUBJECT CA EXTENSIONS: NAME.pem and its key NAME.key, issued by CA
+    openssl req -new -newkey rsa:2048 -nodes -keyout "$1.key" -subj "/CN=$2" -out "$1.csr" 2>/dev/null
+    fresh_db 02
+    openssl ca -batch -config ca.cnf -cert "$3.pem" -keyfile "$3.key" -in "$1.csr" -out "$1.pem" -notext \
+        -extensions "$4" -startdate 20000101000000Z -enddate 20991231235959Z 2>/dev/null
+}
+issue signer "Pelmo Software (test)" ca code_signing
+issue tsa "Memotack Test TSA" tsa-ca time_stamping
 PASS="${MEMOTACK_SIGN_PASSWORD:-}" openssl pkcs12 -export -in signer.pem -inkey signer.key -certfile ca.pem \
     -name "Pelmo Software (test)" -passout env:PASS -out signer.p12
 rm -rf ./*.csr ca-db ca.cnf

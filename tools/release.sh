@@ -1,34 +1,27 @@
 #!/usr/bin/env bash
-# release.sh [-o DIST_DIR] [-w WORK_DIR] [CMAKE_OPTION...]: builds memotack_setup.exe from a clean
-# clone of this repository's HEAD (in WORK_DIR, default build/release) and writes the release into
-# DIST_DIR (default dist/):
+# release.sh [-o DIST_DIR] [-w WORK_DIR] [--no-timestamp] [-- CMAKE_OPTION...]: builds
+# memotack_setup.exe from a clean clone of this repository's HEAD (in WORK_DIR, default
+# build/release) and writes the release into DIST_DIR (default dist/):
 #   memotack_setup.exe   signed with Authenticode when a signing identity is given (the
-#                        MEMOTACK_SIGN_* variables, see tools/sign-lib.sh), unsigned otherwise
+#                        MEMOTACK_SIGN_* variables, see tools/sign-lib.sh), unsigned otherwise;
+#                        the memotack.exe it carries is signed with the same identity first (a
+#                        vendor's memotack.exe that is signed already keeps its signature)
 #   winget/              the winget manifest with the installer's SHA-256, when this commit has
 #                        packaging/winget/make_manifest.py (MEMOTACK_RELEASE_URL: the download URL)
 #   SHA256SUMS           the SHA-256 of every file above
 # CMAKE_OPTIONs go to the configure step, e.g. -DMEMOTACK_PAYLOAD_EXE=... for the vendor's payload.
 # SOURCE_DATE_EPOCH defaults to the commit's time; it dates the archives and the signature, so two
-# runs of one commit with one key give the same bytes. Before it finishes the script checks its
-# own output: the signature verifies against MEMOTACK_SIGN_CA, the payload resources are those of
-# the unsigned build, and the installer still runs: -extract under Wine writes both payload files
-# byte for byte. Exits non-zero when anything fails.
+# runs of one commit with one key give the same bytes, unless a time stamp is added. A signed
+# release needs MEMOTACK_TIMESTAMP_URL (an RFC 3161 server) unless --no-timestamp is given.
+# Before it finishes the script checks its own output: both signatures (and their time stamps)
+# verify, the payload resources are those of the unsigned build, and the installer still runs:
+# -extract under Wine writes both payload files byte for byte. Exits non-zero when anything fails.
+# WORK_DIR is emptied on every run, so it must be new, empty, or one this script marked before.
 set -euo pipefail
 root="$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)"
 dist="$root/dist"
 work="$root/build/release"
-while getopts o:w: option; do
-    case $option in
-    o) dist="$OPTARG" ;;
-    w) work="$OPTARG" ;;
-    *) exit 2 ;;
-    esac
-done
-shift $((OPTIND - 1))
-mkdir -p "$dist" "$work"
-dist="$(cd "$dist" && pwd)"
-work="$(cd "$work" && pwd)"
-source "$root/tools/sign-lib.sh"
+timestamp=1
 
 say() { echo "release: $*"; }
 fail() {
@@ -36,12 +29,41 @@ fail() {
     exit 1
 }
 
+while getopts o:w:-: option; do
+    case $option in
+    o) dist="$OPTARG" ;;
+    w) work="$OPTARG" ;;
+    -) [ "$OPTARG" = no-timestamp ] || fail "unknown option --$OPTARG"
+       timestamp=0 ;;
+    *) exit 2 ;;
+    esac
+done
+shift $((OPTIND - 1))
+marker=.memotack-release-work
+if [ -e "$work" ] && [ ! -e "$work/$marker" ] && [ -n "$(ls -A "$work" 2>&1)" ]; then
+    fail "$work holds files this script did not put there: give -w a new or empty folder (nothing was deleted)"
+fi
+mkdir -p "$dist" "$work"
+touch "$work/$marker"
+dist="$(cd "$dist" && pwd)"
+work="$(cd "$work" && pwd)"
+source "$root/tools/sign-lib.sh"
+
 if [ "$(id -u)" -eq 0 ]; then
     bash "$root/tools/setup.sh" >/dev/null
 fi
 signed=0
 if memotack_signing_identity; then signed=1; fi
 command -v osslsigncode >/dev/null || [ $signed -eq 0 ] || fail "osslsigncode is missing: run tools/setup.sh"
+if [ $timestamp -eq 0 ]; then
+    unset MEMOTACK_TIMESTAMP_URL
+elif [ $signed -eq 1 ] && [ -z "${MEMOTACK_TIMESTAMP_URL:-}" ]; then
+    fail "a signed release needs a time stamp, or its signature fails when the certificate expires: set" \
+        "MEMOTACK_TIMESTAMP_URL to an RFC 3161 server (your certificate authority names one), or pass" \
+        "--no-timestamp for a signature that is valid only while the certificate is"
+fi
+trusted="${MEMOTACK_SIGN_CA:-}"
+[ -n "$trusted" ] || trusted="the system's CAs"
 
 commit=$(git -C "$root" rev-parse HEAD)
 if [ -n "$(git -C "$root" status --porcelain --untracked-files=no)" ]; then
@@ -62,28 +84,51 @@ if [ -d "$root/build/_deps/zlib-download" ]; then
     cp -r "$root/build/_deps/zlib-download" "$build/_deps/"
 fi
 say "building $build ..."
-if ! { cmake -S "$src" -B "$build" -DMEMOTACK_BUILD_TESTS=OFF "$@" &&
-    cmake --build "$build" -j2 --target memotack_setup; } >"$work/build.log" 2>&1; then
+: >"$work/build.log"
+build_step() {  # build_step COMMAND...: runs one step of the build into build.log, or stops
+    "$@" >>"$work/build.log" 2>&1 && return 0
     tail -n 30 "$work/build.log" >&2
     fail "the build failed (log: $work/build.log)"
+}
+# verified FILE WHAT: stops unless FILE's signature (and time stamp, when one was asked for)
+# verifies; says who signed it.
+verified() {
+    memotack_verify "$1" >"$work/verify.log" 2>&1 || { cat "$work/verify.log" >&2; fail "$2 does not verify against $trusted"; }
+    if [ -n "${MEMOTACK_TIMESTAMP_URL:-}" ]; then
+        memotack_timestamped "$1" || fail "$2 carries no time stamp that verifies"
+    fi
+    say "$2: signed by $(sed -n 's/^[[:space:]]*Subject: //p' "$work/verify.log" | head -n 1); verified against $trusted"
+}
+build_step cmake -S "$src" -B "$build" -DMEMOTACK_BUILD_TESTS=OFF "$@"
+payload_exe=$(sed -n 's/^MEMOTACK_PAYLOAD_EXE:FILEPATH=//p' "$build/CMakeCache.txt")
+if [ -z "$payload_exe" ]; then
+    build_step cmake --build "$build" -j2 --target memotack
+    payload_exe="$build/product/memotack/memotack.exe"
 fi
+# The application is signed before it is packed, so that the installed memotack.exe carries its own
+# signature.
+if [ $signed -eq 1 ] && python3 "$src/tools/authenticode.py" signed "$payload_exe"; then
+    verified "$payload_exe" "$payload_exe (signed already; its signature is kept)"
+elif [ $signed -eq 1 ]; then
+    mkdir -p "$work/payload"
+    memotack_sign "$payload_exe" "$work/payload/memotack.exe" Memotack || fail "signing memotack.exe failed"
+    payload_exe="$work/payload/memotack.exe"
+    verified "$payload_exe" "memotack.exe"
+    build_step cmake -S "$src" -B "$build" -DMEMOTACK_PAYLOAD_EXE="$payload_exe"
+fi
+build_step cmake --build "$build" -j2 --target memotack_setup
 unsigned="$build/memotack_setup.exe"
 
 installer="$dist/memotack_setup.exe"
-rm -rf "$installer" "$dist/SHA256SUMS" "$dist/winget"
+# Only what an earlier release wrote is removed from DIST_DIR.
+rm -f "$installer" "$dist/SHA256SUMS" "$dist"/winget/PelmoSoftware.Memotack*.yaml
+[ ! -d "$dist/winget" ] || rmdir "$dist/winget" || fail "$dist/winget holds files this script did not put there"
 if [ $signed -eq 1 ]; then
-    trusted="${MEMOTACK_SIGN_CA:-}"
-    [ -n "$trusted" ] || trusted="the system's CAs"
     memotack_sign "$unsigned" "$installer" || fail "signing failed"
-    if ! memotack_verify "$installer" >"$work/verify.log" 2>&1; then
-        cat "$work/verify.log" >&2
-        fail "the signed installer does not verify against $trusted"
-    fi
-    signer=$(sed -n 's/^[[:space:]]*Subject: //p' "$work/verify.log" | head -n 1)
-    say "signed by $signer; verified against $trusted"
+    verified "$installer" "memotack_setup.exe"
 else
     cp "$unsigned" "$installer"
-    say "no signing identity given (MEMOTACK_SIGN_PKCS12, or MEMOTACK_SIGN_CERT and MEMOTACK_SIGN_KEY): $installer is NOT signed"
+    say "no signing identity given (MEMOTACK_SIGN_PKCS11_*, MEMOTACK_SIGN_PKCS12, or MEMOTACK_SIGN_CERT and MEMOTACK_SIGN_KEY): $installer is NOT signed"
 fi
 
 # Signing appends the signature and changes only the header's checksum and certificate-table
@@ -104,9 +149,7 @@ PY
 say "resources unchanged ($(python3 "$src/bench/pe_resources.py" "$installer" | wc -l) resources)"
 
 # The released file runs: -extract writes exactly the files the build packed.
-payload_exe=$(sed -n 's/^MEMOTACK_PAYLOAD_EXE:FILEPATH=//p' "$build/CMakeCache.txt")
 payload_chm=$(sed -n 's/^MEMOTACK_PAYLOAD_CHM:FILEPATH=//p' "$build/CMakeCache.txt")
-payload_exe="${payload_exe:-$build/product/memotack/memotack.exe}"
 payload_chm="${payload_chm:-$build/product/help/memotack.chm}"
 # The installer makes its (hidden) window in every mode, so Wine needs a display: Xvfb when
 # there is none. A 32-bit prefix is made in half the time of a 64-bit one, and extracting does
@@ -124,6 +167,7 @@ wineserver -k >/dev/null 2>&1 || true
 cmp -s "$payload_exe" "$work/extract/memotack.exe" || fail "-extract did not write $payload_exe byte for byte"
 cmp -s "$payload_chm" "$work/extract/memotack.chm" || fail "-extract did not write $payload_chm byte for byte"
 say "runs under Wine: -extract wrote memotack.exe and memotack.chm byte for byte"
+[ $signed -eq 0 ] || verified "$work/extract/memotack.exe" "memotack.exe as -extract wrote it"
 
 if [ -f "$src/packaging/winget/make_manifest.py" ]; then
     url_option=()

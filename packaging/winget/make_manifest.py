@@ -36,7 +36,8 @@ def fill(text, url, sha256):
     lines = [line for line in text.splitlines(keepends=True) if not line.startswith(TEMPLATE_NOTE)]
     text = "".join(lines)
     text, urls = re.subn(r"^(\s*InstallerUrl: ).*$", lambda m: m.group(1) + url, text, flags=re.M)
-    text, hashes = re.subn(r"^(\s*InstallerSha256: ).*$", lambda m: m.group(1) + sha256, text, flags=re.M)
+    # Quoted: YAML would read a hash of digits alone as a number, which the schema refuses.
+    text, hashes = re.subn(r"^(\s*InstallerSha256: ).*$", lambda m: f'{m.group(1)}"{sha256}"', text, flags=re.M)
     if urls == 0 or urls != hashes:
         raise ValueError("the installer manifest must give InstallerUrl and InstallerSha256 for every installer")
     return text

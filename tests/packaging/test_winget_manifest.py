@@ -6,6 +6,7 @@ hide). Whether the installer does what the switches say is tested end to end (te
 
 test_winget_manifest.py MAKE_MANIFEST SETUP_EXE WORK_DIR
 """
+import copy
 import hashlib
 import os
 import re
@@ -176,7 +177,7 @@ class WingetManifest(unittest.TestCase):
             self.assertTrue(installer["InstallerUrl"].startswith("https://www.pelmo-software.example/"))
         # Apart from the two filled values, the generated manifest is the committed one.
         for kind in NAMES:
-            template, generated = self.template[kind], self.generated[kind]
+            template, generated = copy.deepcopy(self.template[kind]), self.generated[kind]
             if kind == "installer":
                 for t, g in zip(template["Installers"], generated["Installers"]):
                     t["InstallerUrl"], t["InstallerSha256"] = g["InstallerUrl"], g["InstallerSha256"]

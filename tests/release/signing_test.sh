@@ -1,33 +1,68 @@
 #!/usr/bin/env bash
-# tools/release.sh with a throw-away signing identity (made here with openssl, never committed):
-# the signed installer verifies against its CA and against no other, a copy with one byte changed
-# fails verification, SHA256SUMS matches, and the password appears in no output. A second run
-# without an identity says in one line that it is unsigned, and its installer, signed with the
-# same key, gives the first run's bytes: two runs of one commit sign to the same file.
+# tools/release.sh with a throw-away identity (made here with openssl, never committed) whose key
+# and certificate sit on a SoftHSM2 token, time-stamped by a local authority on 127.0.0.1
+# (tsa.py): the installer and the memotack.exe that -extract writes from it verify against the
+# CA and against no other, the time stamp against the authority's CA, a copy with one byte
+# changed fails, SHA256SUMS matches, and the PIN appears in no output. Without a time-stamp URL a
+# signed release stops, and a -w folder holding other files is refused untouched. A vendor's
+# memotack.exe that is signed already keeps its signature (PKCS#12, --no-timestamp). A run without an
+# identity says in one line that it is unsigned; its installer, signed twice with the PKCS#12
+# identity, gives the same bytes, with the unsigned file's Authenticode digest.
 source "$(dirname "$0")/../e2e/lib.sh"
 root="$(cd "$(dirname "$(readlink -f "$0")")/../.." && pwd)"
 work="$BUILD_DIR/release-test"
 # The release's own work folder lives on between runs: its Wine prefix is made only once.
-rm -rf "$work"/{id,signed,unsigned,*.exe,*.log}
+rm -rf "$work"/{id,tokens,other,signed,unsigned,stopped,*.exe,*.log,*.url}
 mkdir -p "$work"
 fails() { ! "$@"; }
 verifies() { osslsigncode verify "$@" >/dev/null 2>&1; } # verifies [-CAfile CA] -in FILE
-release() {  # release NAME: runs tools/release.sh into $work/NAME; its output is in $work/NAME.log
-    local status=0
-    bash "$root/tools/release.sh" -o "$work/$1" -w "$work/work" >"$work/$1.log" 2>&1 || status=$?
-    cat "$work/$1.log"
-    check_eq "$1 release: exit code" 0 $status
+release() {  # release NAME STATUS [OPTION...]: tools/release.sh into $work/NAME exits with STATUS
+    local name="$1" expected="$2" status=0
+    shift 2
+    bash "$root/tools/release.sh" -o "$work/$name" -w "$work/work" "$@" >"$work/$name.log" 2>&1 || status=$?
+    cat "$work/$name.log"
+    check_eq "$name release: exit code" "$expected" $status
 }
 
-password="test pass $RANDOM"
+password="test pass $RANDOM" pin="pin-$RANDOM-$RANDOM"
 MEMOTACK_SIGN_PASSWORD="$password" bash "$root/tools/make-test-cert.sh" "$work/id"
-export MEMOTACK_SIGN_PKCS12="$work/id/signer.p12" MEMOTACK_SIGN_CA="$work/id/ca.pem" MEMOTACK_SIGN_PASSWORD="$password"
-signed="$work/signed/memotack_setup.exe"
+export SOFTHSM2_CONF="$work/id/softhsm2.conf" MEMOTACK_SIGN_PIN="$pin"
+module=/usr/lib/softhsm/libsofthsm2.so
+mkdir "$work/tokens"
+echo "directories.tokendir = $work/tokens" >"$SOFTHSM2_CONF"
+openssl x509 -in "$work/id/signer.pem" -outform DER -out "$work/id/signer.der"
+{
+    softhsm2-util --init-token --free --label memotack --pin "$pin" --so-pin "so-$pin"
+    softhsm2-util --import "$work/id/signer.key" --token memotack --label signer --id 01 --pin "$pin"
+    pkcs11-tool --module "$module" --token-label memotack --login --pin "$pin" --write-object "$work/id/signer.der" \
+        --type cert --id 01 --label signer
+} >"$work/token.log" 2>&1 || { cat "$work/token.log"; exit 1; }
+export MEMOTACK_SIGN_PKCS11_MODULE="$module" MEMOTACK_SIGN_PKCS11_KEY="pkcs11:token=memotack;object=signer;type=private" \
+    MEMOTACK_SIGN_PKCS11_CERT="pkcs11:token=memotack;object=signer;type=cert" MEMOTACK_SIGN_CA="$work/id/ca.pem"
 
-release signed
-check "the password appears in no output" fails grep -qF "$password" "$work/signed.log"
-check "the signature verifies against the CA" verifies -CAfile "$work/id/ca.pem" -in "$signed"
-check "... and not against an unrelated CA" fails verifies -CAfile "$work/id/other-ca.pem" -in "$signed"
+release stopped 1
+check "without a time-stamp URL a signed release stops" grep -q 'MEMOTACK_TIMESTAMP_URL.*--no-timestamp' "$work/stopped.log"
+mkdir -p "$work/other/src"
+release other 1 -w "$work/other" --no-timestamp
+check "a -w folder with other files is refused, nothing deleted" test -d "$work/other/src" -a ! -e "$work/other/build"
+
+# The authority answers for as long as a release may take and then stops by itself.
+python3 "$root/tests/release/tsa.py" "$work/id" 900 >"$work/tsa.url" &
+tsa=$!
+for _ in $(seq 50); do [ -s "$work/tsa.url" ] && break || sleep 0.1; done
+export MEMOTACK_TIMESTAMP_URL="$(head -n 1 "$work/tsa.url")" MEMOTACK_TIMESTAMP_CA="$work/id/tsa-ca.pem"
+release signed 0
+kill "$tsa"
+signed="$work/signed/memotack_setup.exe" extracted="$work/work/extract/memotack.exe"
+check "the PIN appears in no output" fails grep -qF "$pin" "$work/stopped.log" "$work/other.log" "$work/signed.log"
+source "$root/tools/sign-lib.sh"
+for file in "$signed" "$extracted"; do
+    check "$file verifies against the CA" verifies -CAfile "$work/id/ca.pem" -in "$file"
+    check "... and not against an unrelated CA" fails verifies -CAfile "$work/id/other-ca.pem" -in "$file"
+    check "... its time stamp verifies against the authority's CA" memotack_timestamped "$file"
+    check "... and not against an unrelated CA" fails env MEMOTACK_TIMESTAMP_CA="$work/id/other-ca.pem" \
+        bash -c "source '$root/tools/sign-lib.sh' && memotack_timestamped '$file'"
+done
 python3 - "$signed" "$work/tampered.exe" <<'PY'
 import sys
 data = bytearray(open(sys.argv[1], 'rb').read())
@@ -37,13 +72,24 @@ PY
 check "one byte changed: verification fails" fails verifies -CAfile "$work/id/ca.pem" -in "$work/tampered.exe"
 check "SHA256SUMS matches" bash -c "cd '$work/signed' && sha256sum --quiet -c SHA256SUMS"
 
-unset MEMOTACK_SIGN_PKCS12
-release unsigned
+unset MEMOTACK_SIGN_PKCS11_MODULE MEMOTACK_SIGN_PKCS11_KEY MEMOTACK_SIGN_PKCS11_CERT MEMOTACK_TIMESTAMP_URL
+# A vendor's memotack.exe that is signed already is packed as it is, not signed again.
+cp "$extracted" "$work/vendor.exe"
+MEMOTACK_SIGN_PKCS12="$work/id/signer.p12" MEMOTACK_SIGN_PASSWORD="$password" \
+    release vendor 0 --no-timestamp -- -DMEMOTACK_PAYLOAD_EXE="$work/vendor.exe"
+check "a signed vendor memotack.exe keeps its signature" cmp "$work/vendor.exe" "$extracted"
+check "the password appears in no output" fails grep -qF "$password" "$work/vendor.log"
+release unsigned 0
+unsigned="$work/unsigned/memotack_setup.exe"
 check_eq "unsigned release: lines saying so" 1 "$(grep -c 'is NOT signed' "$work/unsigned.log")"
-check "the unsigned installer has no signature" fails verifies -in "$work/unsigned/memotack_setup.exe"
-export MEMOTACK_SIGN_PKCS12="$work/id/signer.p12"
+check "the unsigned installer has no signature" fails verifies -in "$unsigned"
+export MEMOTACK_SIGN_PKCS12="$work/id/signer.p12" MEMOTACK_SIGN_PASSWORD="$password"
 source "$root/tools/sign-lib.sh"
 export SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct)}"
-memotack_sign "$work/unsigned/memotack_setup.exe" "$work/resigned.exe"
-check "the second run, signed, gives the first run's bytes" cmp "$signed" "$work/resigned.exe"
+memotack_sign "$unsigned" "$work/p12-a.exe"
+memotack_sign "$unsigned" "$work/p12-b.exe"
+check "signed twice with the PKCS#12 identity: the same bytes" cmp "$work/p12-a.exe" "$work/p12-b.exe"
+check "... which verify" verifies -CAfile "$work/id/ca.pem" -in "$work/p12-a.exe"
+check_eq "... with the unsigned file's Authenticode digest" "$(python3 "$root/tools/authenticode.py" digest "$unsigned")" \
+    "$(python3 "$root/tools/authenticode.py" digest "$work/p12-a.exe")"
 finish
