@@ -70,18 +70,3 @@ function(memotack_own_startup executable)
                         -Wl,-e,_wWinMainCRTStartup -Wl,--disable-auto-import -Wl,--disable-runtime-pseudo-reloc)
     set_property(TARGET ${executable} APPEND PROPERTY LINK_DEPENDS "${PROJECT_SOURCE_DIR}/cmake/own-startup.gcc")
 endfunction()
-
-# The installer's own pieces of the C++ exception support, in place of the run-time's: the lookup
-# of its unwind table entries (instead of a sorting one), and each thread's exception state and the
-# memory of thrown objects (instead of emulated thread-local storage and an emergency pool with its
-# locking). Test programs that link them run their exceptions through them.
-set(MEMOTACK_EXCEPTION_SUPPORT_SOURCES "${PROJECT_SOURCE_DIR}/framework/UnwindTables.cpp"
-                                       "${PROJECT_SOURCE_DIR}/framework/ExceptionRuntime.cpp")
-
-# memotack_lean_exception_support(EXECUTABLE): EXECUTABLE takes those pieces and carries only the
-# unwind entries an exception can need (cmake/unwind-tables.ld).
-function(memotack_lean_exception_support executable)
-    target_sources(${executable} PRIVATE ${MEMOTACK_EXCEPTION_SUPPORT_SOURCES})
-    target_link_options(${executable} PRIVATE "-Wl,-T,${PROJECT_SOURCE_DIR}/cmake/unwind-tables.ld")
-    set_property(TARGET ${executable} APPEND PROPERTY LINK_DEPENDS "${PROJECT_SOURCE_DIR}/cmake/unwind-tables.ld")
-endfunction()
