@@ -184,8 +184,8 @@ echo "Running the payload throughput benchmark ..."
 throughput="$(bash "$root/bench/payload_throughput.sh" "$build")"
 WINEPREFIX="$build/wineprefix" wineserver -k >/dev/null 2>&1 || true
 
-ours_payloads=$(($(python3 "$root/bench/pe_resources.py" "$ours" BINARY 134) +
-    $(python3 "$root/bench/pe_resources.py" "$ours" BINARY 135)))
+ours_payloads=$(($(python3 "$root/tools/pe_resources.py" "$ours" BINARY 134) +
+    $(python3 "$root/tools/pe_resources.py" "$ours" BINARY 135)))
 
 export BENCH_RUNS="$runs" BENCH_SAMPLES="$samples" BENCH_OURS="$ours" BENCH_OURS_PAYLOADS="$ours_payloads" \
     BENCH_PEER="$peer" BENCH_PEER_EMPTY="$peer_empty" BENCH_NSIS_STUB="$nsis_stub" BENCH_NSIS_VERSION="$nsis_version" \

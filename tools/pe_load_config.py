@@ -11,13 +11,11 @@ content, which is unique: Size 0x48, DependentLoadFlags LOAD_LIBRARY_SEARCH_SYST
 zero. It fails when there is not exactly one such structure or the directory already points
 elsewhere. "show" exits 1 when the file has no Load Config directory.
 """
-import os
 import struct
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'bench'))
-import pe_resources  # noqa: E402
-from pe_resources import PeError  # noqa: E402
+import pe_resources
+from pe_resources import PeError
 
 LOAD_CONFIG = 10
 STRUCT_SIZE = 0x48
