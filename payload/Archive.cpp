@@ -1,6 +1,7 @@
 #include "payload/Archive.h"
 
 #include "payload/ArchiveStream.h"
+#include "payload/DirectInflate.h"
 
 #include <limits.h>
 #include <string.h>
@@ -9,16 +10,6 @@
 #include <new>
 
 ArchiveResult g_lastArchiveResult = ArcOk;
-
-// An entry of a memory source read straight from the block: its compressed bytes go to inflate
-// (or are copied, when stored) in place, without the core's copy into its read buffer.
-struct DirectEntry {
-    z_stream inflater;  // initialised for deflated entries only
-    bool deflated;
-    uint64_t restOut;  // bytes still to deliver by the recorded size
-    uLong crc;
-    uLong expectedCrc;
-};
 
 struct ArchiveReader {
     unzFile core;
@@ -72,9 +63,7 @@ bool EndEntry(ArchiveReader* reader) {
         return complete && crcMatches;
     }
     reader->openDirect = false;
-    DirectEntry& direct = reader->direct;
-    if (direct.deflated) inflateEnd(&direct.inflater);
-    return direct.restOut == 0 && direct.crc == direct.expectedCrc;
+    return EndDirect(&reader->direct);
 }
 
 void CloseOpenEntry(ArchiveReader* reader) {
@@ -276,41 +265,6 @@ bool CurrentEntryIsReadable(ArchiveReader* reader, unz_file_info64* info = nullp
     return (info->compression_method == 0 || info->compression_method == Z_DEFLATED) && !(info->flag & 1);
 }
 
-// Output is inflated in pieces of this size, and the CRC-32 of each piece is taken right after it,
-// while it is still in the cache.
-constexpr uInt kCheckPiece = 512 * 1024;
-
-// Delivers at most length bytes of the direct entry, never past its recorded size: the count
-// delivered, 0 at the end of the data, or a negative zlib error.
-int ReadDirect(DirectEntry* direct, BYTE* destination, unsigned length) {
-    uint32_t wanted = length < direct->restOut ? length : static_cast<uint32_t>(direct->restOut);
-    z_stream& inflater = direct->inflater;
-    uint32_t delivered = 0;
-    int err = Z_OK;
-    while (delivered < wanted && err == Z_OK) {
-        uint32_t left = wanted - delivered;
-        uInt piece = left < kCheckPiece ? left : kCheckPiece;
-        BYTE* out = destination + delivered;
-        if (!direct->deflated) {
-            if (inflater.avail_in == 0) break;
-            if (piece > inflater.avail_in) piece = inflater.avail_in;
-            memcpy(out, inflater.next_in, piece);
-            inflater.next_in += piece;
-            inflater.avail_in -= piece;
-        } else {
-            inflater.next_out = out;
-            inflater.avail_out = piece;
-            err = inflate(&inflater, Z_SYNC_FLUSH);
-            piece -= inflater.avail_out;
-        }
-        delivered += piece;
-        direct->restOut -= piece;
-        direct->crc = crc32(direct->crc, out, piece);
-    }
-    if (err != Z_OK && err != Z_STREAM_END) return err;
-    return static_cast<int>(delivered);
-}
-
 // Moves the entry just opened in the core to direct reading, when the source is a memory block
 // that holds all of its compressed bytes; otherwise (or when inflate cannot start) the entry
 // stays open in the core. The core's open has checked the local header.
@@ -318,14 +272,9 @@ void OpenDirect(ArchiveReader* reader, const unz_file_info64& info) {
     const ArchiveStream* stream = reader->stream;
     ZPOS64_T position = unzGetCurrentFileZStreamPos64(reader->core);
     if (stream->isHandle || position > stream->length || info.compressed_size > stream->length - position) return;
-    DirectEntry& direct = reader->direct;
-    memset(&direct, 0, sizeof direct);
-    direct.inflater.next_in = const_cast<BYTE*>(stream->data + position);
-    direct.inflater.avail_in = static_cast<uInt>(info.compressed_size);
-    direct.deflated = info.compression_method == Z_DEFLATED;
-    if (direct.deflated && inflateInit2(&direct.inflater, -MAX_WBITS) != Z_OK) return;
-    direct.restOut = info.uncompressed_size;
-    direct.expectedCrc = info.crc;
+    if (!StartDirect(&reader->direct, stream->data + position, info.compressed_size,
+                     info.compression_method == Z_DEFLATED, info.uncompressed_size, info.crc))
+        return;
     unzCloseCurrentFile(reader->core);
     reader->openDirect = true;
 }
