@@ -3,7 +3,7 @@
 
 Usage: check_startup.py FILE MAP    (MAP: the linker's map of FILE, -Wl,-Map=MAP)
 
-framework/AppMain.cpp runs global constructors and atexit() alone; the run-time's start-up object,
+runtime/AppMain.cpp runs global constructors and atexit() alone; the run-time's start-up object,
 left out of the link, would also have set up native thread-local storage, run the C initialiser
 lists .CRT$XI* and .CRT$XC*, and applied pseudo-relocations. Fails (exit 1, one line per finding)
 when FILE has a TLS directory, when either initialiser list holds an entry, when pseudo-relocations

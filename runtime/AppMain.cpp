@@ -8,7 +8,7 @@
 // tools/check_startup.py, run by ctest on the built installer, fails when the executable comes to
 // need any of the rest (thread-local storage, C initialisers, pseudo-relocations).
 #include "framework/CWinApp.h"
-#include "framework/SystemDllSearch.h"
+#include "runtime/SystemDllSearch.h"
 
 #include <stdlib.h>
 
