@@ -263,8 +263,13 @@ lines += [
     'memory of the sizes ExtractPayload takes for its copy of the resource and for the entry.',
 ]
 text = '\n'.join(lines) + '\n'
+# The history of the stub below the measured tables is kept as it is.
+history = ''
+if os.path.exists(env['BENCH_RESULTS']):
+    previous = open(env['BENCH_RESULTS']).read()
+    history = previous[previous.find('\n## How the stub came down'):] if '\n## How the stub came down' in previous else ''
 with open(env['BENCH_RESULTS'], 'w') as f:
-    f.write(text)
+    f.write(text + history)
 print()
 print(text, end='')
 print(f"\nWritten to {env['BENCH_RESULTS']}")
