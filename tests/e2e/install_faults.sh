@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
-# Install steps on folders that fail. The installer itself writes onto a full disk through files
-# linked to /dev/full, which needs no mount: its file class throws there and the installer must
-# catch that. The install tests on a folder under a read-only folder and on a full disk need tmpfs
-# mounts, which a test program inside Wine cannot make; this script mounts them, maps them into a
-# fresh prefix and runs those tests. The tests run as root, where mounting is permitted: where it
-# is not, that is a failure, not a skip.
+# Install steps on folders that fail: a folder under a read-only folder and a full disk. Both need
+# tmpfs mounts, which a test program inside Wine cannot make; this script mounts them, maps them
+# into a fresh prefix and runs the install tests that wait for them, and the installer itself. The
+# tests run as root, where mounting is permitted: where it is not, that is a failure, not a skip,
+# and the installer's own full-disk run still takes place on files linked to /dev/full.
 source "$(dirname "$0")/lib.sh"
 tests_exe="$BUILD_DIR/tests/install/install_tests.exe"
 readonly_mount="$BUILD_DIR/e2e/faults-readonly"
@@ -42,20 +41,24 @@ if [ "$mounted" = yes ]; then
     check "nothing created under the read-only folder" test -z "$(ls -A "$readonly_mount")"
 fi
 
-# The installer itself onto a full disk: each payload's file opens but its writing fails (both
-# files are links to /dev/full), which the file class reports by throwing, and the installer
-# catches that in its own code. The row fails with the system's text, the file is deleted and the
-# install goes on to its end.
-full_folder="$(drive_c Full/Memotack)"
-mkdir -p "$full_folder"
-ln -s /dev/full "$full_folder/memotack.exe"
-ln -s /dev/full "$full_folder/memotack.chm"
-EXIT_CODE_MORE_ARGUMENTS='-silent -path="C:\Full\Memotack" -log="C:\full-disk.log"' run_setup
+# The installer itself onto a full disk: each payload's file opens but its writing fails, which the
+# file class reports by throwing, and the installer catches that in its own code. The row fails with
+# the system's text, the file is deleted and the install goes on to its end. Without the mounts, two
+# files linked to /dev/full stand in for the full disk, so the throw is still tested.
+if [ "$mounted" = yes ]; then
+    full_folder="$full_mount/Memotack" full_path='T:\Memotack'
+else
+    full_folder="$(drive_c Full/Memotack)" full_path='C:\Full\Memotack'
+    mkdir -p "$full_folder"
+    ln -s /dev/full "$full_folder/memotack.exe"
+    ln -s /dev/full "$full_folder/memotack.chm"
+fi
+EXIT_CODE_MORE_ARGUMENTS="-silent -path=\"$full_path\" -log=\"C:\\full-disk.log\"" run_setup
 check_eq "installing onto a full disk: exit code" 1603 "$SETUP_STATUS"
 full_log="$(iconv -f UTF-8 -t UTF-8 "$(drive_c full-disk.log)" | tr -d '\r')"
 printf '%s\n' "$full_log"
 check_eq "both files failed with the disk-full text" 2 \
     "$(grep -c '^.*: failed: .*\(space\|full\)' <<<"$full_log")"
-check "no partial file stays on the full disk" test -z "$(ls -A "$full_folder")"
+[ "$mounted" = no ] || check "no partial file stays on the full disk" test -z "$(ls -A "$full_folder")"
 check "the rows after them ran" grep -q '^exit code 1603$' <<<"$full_log"
 finish
