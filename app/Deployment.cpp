@@ -1,5 +1,6 @@
 // The deployment switches -everyone, -path= and -log=, and the log's header: what an administrator
 // needs to know of a run afterwards, written before anything is installed.
+#include "app/CommandLine.h"
 #include "app/RunModes.h"
 #include "framework/CWinApp.h"
 #include "ui/InstallerDlg.h"

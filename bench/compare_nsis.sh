@@ -184,8 +184,8 @@ echo "Running the payload throughput benchmark ..."
 throughput="$(bash "$root/bench/payload_throughput.sh" "$build")"
 WINEPREFIX="$build/wineprefix" wineserver -k >/dev/null 2>&1 || true
 
-ours_payloads=$(($(python3 "$root/bench/pe_resources.py" "$ours" BINARY 134) +
-    $(python3 "$root/bench/pe_resources.py" "$ours" BINARY 135)))
+ours_payloads=$(($(python3 "$root/tools/pe_resources.py" "$ours" BINARY 134) +
+    $(python3 "$root/tools/pe_resources.py" "$ours" BINARY 135)))
 
 export BENCH_RUNS="$runs" BENCH_SAMPLES="$samples" BENCH_OURS="$ours" BENCH_OURS_PAYLOADS="$ours_payloads" \
     BENCH_PEER="$peer" BENCH_PEER_EMPTY="$peer_empty" BENCH_NSIS_STUB="$nsis_stub" BENCH_NSIS_VERSION="$nsis_version" \
@@ -263,8 +263,13 @@ lines += [
     'memory of the sizes ExtractPayload takes for its copy of the resource and for the entry.',
 ]
 text = '\n'.join(lines) + '\n'
+# The history of the stub below the measured tables is kept as it is.
+history = ''
+if os.path.exists(env['BENCH_RESULTS']):
+    previous = open(env['BENCH_RESULTS']).read()
+    history = previous[previous.find('\n## How the stub came down'):] if '\n## How the stub came down' in previous else ''
 with open(env['BENCH_RESULTS'], 'w') as f:
-    f.write(text)
+    f.write(text + history)
 print()
 print(text, end='')
 print(f"\nWritten to {env['BENCH_RESULTS']}")

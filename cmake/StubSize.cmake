@@ -1,27 +1,23 @@
 # What keeps the installer's own code small, kept apart from the targets' definitions.
 
-# The only C++ exceptions this program catches are the file classes' CFileException*, caught by
-# the units that use those classes (std::bad_alloc from new is caught nowhere). A unit that neither
-# throws, catches nor uses the file classes is never passed by an exception, so it is built with
-# -fno-exceptions and without unwind tables.
-# An exception that reached such a frame anyway would end the process (std::terminate), as any
-# uncaught exception here does. The units are sorted by their text at configure time: a unit that
-# later gains a try or throw stops compiling ("exception handling disabled") until the next
-# configure sorts it again.
-set(MEMOTACK_EXCEPTION_WORDS "(^|[^A-Za-z0-9_])(try|catch|throw)([^A-Za-z0-9_]|$)|CFile|CStdioFile")
+# The units an exception may pass, declared here: the file classes, which throw CFileException*,
+# and the units that call them and catch it (std::bad_alloc from new is caught nowhere). Every other
+# C++ unit of the installer and its libraries is built with -fno-exceptions and without unwind
+# tables: a try, catch or throw there stops the build ("exception handling disabled"), and an
+# exception that reached one of its frames would end the process (std::terminate), as any uncaught
+# exception here does. A unit that comes to call a function that can throw joins this list.
+set(MEMOTACK_EXCEPTION_UNITS framework/CFile.cpp framework/CFileException.cpp framework/CStdioFile.cpp
+                             install/UninstallEntry.cpp payload/PayloadExtraction.cpp)
 
 # memotack_units_without_exceptions(TARGET...): applies the rule above to each C++ source of TARGET.
 function(memotack_units_without_exceptions)
+    list(TRANSFORM MEMOTACK_EXCEPTION_UNITS PREPEND "${PROJECT_SOURCE_DIR}/" OUTPUT_VARIABLE with_exceptions)
     foreach(target IN LISTS ARGN)
         get_target_property(sources ${target} SOURCES)
         get_target_property(source_dir ${target} SOURCE_DIR)
         foreach(source IN LISTS sources)
-            if(NOT source MATCHES "\\.cpp$")
-                continue()
-            endif()
             cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY "${source_dir}" OUTPUT_VARIABLE path)
-            file(READ "${path}" text)
-            if(NOT text MATCHES "${MEMOTACK_EXCEPTION_WORDS}")
+            if(path MATCHES "\\.cpp$" AND NOT path IN_LIST with_exceptions)
                 set_property(SOURCE "${path}" TARGET_DIRECTORY ${target} APPEND PROPERTY COMPILE_OPTIONS
                              -fno-exceptions -fno-asynchronous-unwind-tables)
             endif()
@@ -61,27 +57,12 @@ function(memotack_small_code)
 endfunction()
 
 # memotack_own_startup(EXECUTABLE): EXECUTABLE starts in its own wWinMainCRTStartup
-# (framework/AppMain.cpp) instead of the C run-time's start-up object: cmake/own-startup.gcc tells
+# (runtime/AppMain.cpp) instead of the C run-time's start-up object: runtime/own-startup.gcc tells
 # the compiler driver to link crtbegin.o alone at the start; its other start and end objects (the
 # unwind tables' registration) stay. That start-up code applied the
 # pseudo-relocations a data import from a DLL needs; without it the link refuses such an import.
 function(memotack_own_startup executable)
-    target_link_options(${executable} PRIVATE "-specs=${PROJECT_SOURCE_DIR}/cmake/own-startup.gcc"
+    target_link_options(${executable} PRIVATE "-specs=${PROJECT_SOURCE_DIR}/runtime/own-startup.gcc"
                         -Wl,-e,_wWinMainCRTStartup -Wl,--disable-auto-import -Wl,--disable-runtime-pseudo-reloc)
-    set_property(TARGET ${executable} APPEND PROPERTY LINK_DEPENDS "${PROJECT_SOURCE_DIR}/cmake/own-startup.gcc")
-endfunction()
-
-# The installer's own pieces of the C++ exception support, in place of the run-time's: the lookup
-# of its unwind table entries (instead of a sorting one), and each thread's exception state and the
-# memory of thrown objects (instead of emulated thread-local storage and an emergency pool with its
-# locking). Test programs that link them run their exceptions through them.
-set(MEMOTACK_EXCEPTION_SUPPORT_SOURCES "${PROJECT_SOURCE_DIR}/framework/UnwindTables.cpp"
-                                       "${PROJECT_SOURCE_DIR}/framework/ExceptionRuntime.cpp")
-
-# memotack_lean_exception_support(EXECUTABLE): EXECUTABLE takes those pieces and carries only the
-# unwind entries an exception can need (cmake/unwind-tables.ld).
-function(memotack_lean_exception_support executable)
-    target_sources(${executable} PRIVATE ${MEMOTACK_EXCEPTION_SUPPORT_SOURCES})
-    target_link_options(${executable} PRIVATE "-Wl,-T,${PROJECT_SOURCE_DIR}/cmake/unwind-tables.ld")
-    set_property(TARGET ${executable} APPEND PROPERTY LINK_DEPENDS "${PROJECT_SOURCE_DIR}/cmake/unwind-tables.ld")
+    set_property(TARGET ${executable} APPEND PROPERTY LINK_DEPENDS "${PROJECT_SOURCE_DIR}/runtime/own-startup.gcc")
 endfunction()

@@ -1,6 +1,6 @@
 #pragma once
 // The application object. Exactly one derived instance exists, constructed as a global; the
-// entry point in AppMain.cpp fills in the start-up data and calls InitInstance.
+// entry point in runtime/AppMain.cpp fills in the start-up data and calls InitInstance.
 #include "framework/CString.h"
 
 // The framework's help command.

@@ -3,9 +3,16 @@
 // reads it in the console's code page (the OEM one), expands %...% pairs and drops a lone %.
 #include "framework/CString.h"
 
+// The uninstaller's code page: the one the command processor reads a batch file in.
+constexpr UINT kScriptCodePage = CP_OEMCP;
+
 // path in double quotes, in the form a line of the uninstaller holds it so that the command
 // processor reads the path back: every % doubled, and where the OEM code page cannot hold a
 // character, the short form of the longest part of the path that exists, followed by the rest.
 // A path with no such form comes back quoted as given; writing the uninstaller then fails and
 // names it (see CInstallerDlg::CreateUninstaller).
 CString QuotedScriptPath(const CString& path);
+
+// The first path in script that the uninstaller's code page cannot hold, or an empty text. Every
+// line names its paths in double quotes, and the rest of the script is ASCII.
+CString UnwritablePath(const CString& script);

@@ -1,21 +1,22 @@
 #include "payload/PoolJob.h"
 
 namespace {
-DWORD WINAPI RunPoolJob(void* parameter) {
+void CALLBACK RunPoolJob(PTP_CALLBACK_INSTANCE, void* parameter, PTP_WORK) {
     PoolJob* job = static_cast<PoolJob*>(parameter);
     job->work(job->argument);
-    job->done.store(1, std::memory_order_release);
-    return 0;
 }
 }  // namespace
 
 bool StartPoolJob(PoolJob* job, void (*work)(void*), void* argument) {
     job->work = work;
     job->argument = argument;
-    job->done.store(0, std::memory_order_relaxed);
-    return ::QueueUserWorkItem(RunPoolJob, job, WT_EXECUTEDEFAULT) != FALSE;
+    job->item = ::CreateThreadpoolWork(RunPoolJob, job, nullptr);
+    if (!job->item) return false;
+    ::SubmitThreadpoolWork(job->item);
+    return true;
 }
 
 void JoinPoolJob(PoolJob* job) {
-    while (!job->done.load(std::memory_order_acquire)) ::SwitchToThread();
+    ::WaitForThreadpoolWorkCallbacks(job->item, FALSE);
+    ::CloseThreadpoolWork(job->item);
 }

@@ -68,7 +68,7 @@ echo "NOT reproducible: the two builds differ" >&2
 echo "First differing bytes (offset, octal a, octal b):" >&2
 cmp -l "$a" "$b" | head -n 10 >&2 || true
 # Which part of the file the differences fall in: a section, or a resource inside .rsrc.
-python3 - "$a" "$b" "$root/bench" >&2 <<'EOF'
+python3 - "$a" "$b" "$root/tools" >&2 <<'EOF'
 import sys
 sys.path.insert(0, sys.argv[3])
 import pe_resources

@@ -5,19 +5,17 @@ Usage: pe_load_config.py set FILE    (after linking: fills in the directory, fix
        pe_load_config.py show FILE   (prints the directory and the structure's DependentLoadFlags)
 
 The program defines its load configuration as the symbol _load_config_used
-(framework/SystemDllSearch.cpp), but the GNU linker of this toolchain does not point the
+(runtime/SystemDllSearch.cpp), but the GNU linker of this toolchain does not point the
 directory at it, and the executables are stripped. "set" therefore finds the structure by its
 content, which is unique: Size 0x48, DependentLoadFlags LOAD_LIBRARY_SEARCH_SYSTEM32, all else
 zero. It fails when there is not exactly one such structure or the directory already points
 elsewhere. "show" exits 1 when the file has no Load Config directory.
 """
-import os
 import struct
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'bench'))
-import pe_resources  # noqa: E402
-from pe_resources import PeError  # noqa: E402
+import pe_resources
+from pe_resources import PeError
 
 LOAD_CONFIG = 10
 STRUCT_SIZE = 0x48

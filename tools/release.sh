@@ -133,7 +133,7 @@ fi
 
 # Signing appends the signature and changes only the header's checksum and certificate-table
 # fields: every resource must still be where it was, with the same bytes.
-python3 - "$unsigned" "$installer" "$src/bench" <<'PY' || fail "the payload resources of the release differ from the build's"
+python3 - "$unsigned" "$installer" "$src/tools" <<'PY' || fail "the payload resources of the release differ from the build's"
 import sys
 sys.path.insert(0, sys.argv[3])
 import pe_resources
@@ -146,7 +146,7 @@ for kind, name, language, size, start in expected:
     if built[start:start + size] != released[start:start + size]:
         sys.exit(f'resource {kind} {name} differs')
 PY
-say "resources unchanged ($(python3 "$src/bench/pe_resources.py" "$installer" | wc -l) resources)"
+say "resources unchanged ($(python3 "$src/tools/pe_resources.py" "$installer" | wc -l) resources)"
 
 # The released file runs: -extract writes exactly the files the build packed.
 payload_chm=$(sed -n 's/^MEMOTACK_PAYLOAD_CHM:FILEPATH=//p' "$build/CMakeCache.txt")

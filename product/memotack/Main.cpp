@@ -9,7 +9,7 @@
 #include <string>
 
 #include "NotesFile.h"
-#include "framework/SystemDllSearch.h"
+#include "runtime/SystemDllSearch.h"
 #include "resource.h"
 
 namespace {

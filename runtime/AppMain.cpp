@@ -5,8 +5,10 @@
 // install floating-point and crash handlers: none of it is used here, and it is some 8 KB of the
 // executable. msvcrt.dll sets itself up when it is loaded. What this program needs of the start-up
 // is below: its global constructors run, exit() runs what atexit() registered.
+// tools/check_startup.py, run by ctest on the built installer, fails when the executable comes to
+// need any of the rest (thread-local storage, C initialisers, pseudo-relocations).
 #include "framework/CWinApp.h"
-#include "framework/SystemDllSearch.h"
+#include "runtime/SystemDllSearch.h"
 
 #include <stdlib.h>
 

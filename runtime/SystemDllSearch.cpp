@@ -1,4 +1,4 @@
-#include "framework/SystemDllSearch.h"
+#include "runtime/SystemDllSearch.h"
 
 #include <windows.h>
 

@@ -1,0 +1,75 @@
+#include "app/CommandLine.h"
+#include "app/RunModes.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/Printing.h"
+
+TEST(DeploymentSwitches, WholeArgumentsSplitAsWindowsSplitsThem) {
+    CommandLineOptions none = ParseCommandLineOptions(L"-silent");
+    EXPECT_FALSE(none.everyone);
+    EXPECT_FALSE(none.pathGiven);
+    EXPECT_TRUE(none.logPath.IsEmpty());
+    EXPECT_FALSE(ParseCommandLineOptions(nullptr).pathGiven);
+    // CommandLineToArgvW gives the running program's path for an empty text: no option may come of it.
+    EXPECT_FALSE(ParseCommandLineOptions(L"").pathGiven);
+
+    CommandLineOptions all =
+        ParseCommandLineOptions(L"-silent -everyone -path=\"C:\\My Apps\\Memotack\" \"-log=C:\\logs\\setup run.log\"");
+    EXPECT_TRUE(all.everyone);
+    EXPECT_TRUE(all.pathGiven);
+    EXPECT_EQ(all.path, L"C:\\My Apps\\Memotack");
+    EXPECT_EQ(all.logPath, L"C:\\logs\\setup run.log");
+
+    // The last of a repeated switch counts; an empty -path= is still given.
+    CommandLineOptions repeated = ParseCommandLineOptions(L"-path=C:\\A -path=D:\\B -log=x.log -log=y.log");
+    EXPECT_EQ(repeated.path, L"D:\\B");
+    EXPECT_EQ(repeated.logPath, L"y.log");
+    CommandLineOptions empty = ParseCommandLineOptions(L"-silent -path= -log=");
+    EXPECT_TRUE(empty.pathGiven);
+    EXPECT_TRUE(empty.path.IsEmpty());
+    EXPECT_TRUE(ParseCommandLineOptions(L"-path=\"\"").pathGiven);
+
+    // Whole arguments, case-sensitive: inside another argument or in other spellings they are not switches.
+    EXPECT_FALSE(ParseCommandLineOptions(L"-path=C:\\x-everyone").everyone);
+    EXPECT_FALSE(ParseCommandLineOptions(L"\"x -everyone\"").everyone);
+    EXPECT_FALSE(ParseCommandLineOptions(L"-Everyone /everyone -everyones").everyone);
+    EXPECT_FALSE(ParseCommandLineOptions(L"-PATH=C:\\x /path=C:\\x x-path=C:\\x").pathGiven);
+    EXPECT_TRUE(ParseCommandLineOptions(L"-LOG=x.log /log=x.log").logPath.IsEmpty());
+
+    // A backslash before a closing quote escapes it, as everywhere on Windows: the folder then
+    // holds a quote, which the folder check refuses.
+    CommandLineOptions escaped = ParseCommandLineOptions(L"-path=\"C:\\Apps\\\" -everyone");
+    EXPECT_EQ(escaped.path, L"C:\\Apps\" -everyone");
+    EXPECT_FALSE(escaped.everyone);
+    EXPECT_FALSE(InstallFolderProblem(escaped.path).IsEmpty());
+
+    // The new switches leave the run-mode choice as it was.
+    EXPECT_EQ(RunMode::Interactive, ChooseRunMode(L"-everyone -path=C:\\Apps -log=C:\\setup.log"));
+    EXPECT_EQ(RunMode::Silent, ChooseRunMode(L"-path=C:\\Apps -silent"));
+}
+
+TEST(DeploymentSwitches, OnlyFullPathsOfValidCharactersAreInstallFolders) {
+    for (LPCWSTR folder :
+         {L"C:\\Deploy\\Memotack", L"d:\\My Apps\\Memotack 8.0a", L"C:\\", L"\\\\server\\share",
+          L"\\\\server\\share\\Apps\\Memotack", L"C:\\Apps\\Memotack\\", L"C:\\Programme (x86)\\Müller"})
+        EXPECT_TRUE(InstallFolderProblem(folder).IsEmpty()) << folder;
+
+    EXPECT_EQ(InstallFolderProblem(L""), L"The folder given with -path= is empty.");
+    for (LPCWSTR folder : {L"relative\\dir", L"Memotack", L"C:relative", L"\\rooted\\on the current drive", L"C:",
+                           L"\\\\server", L"\\\\server\\", L"\\\\\\share", L"1:\\x", L" spaced\\dir"}) {
+        CString problem = InstallFolderProblem(folder);
+        EXPECT_EQ(problem,
+                  CString(L"The folder given with -path= is not a full path such as C:\\Apps\\Memotack: ") + folder)
+            << folder;
+    }
+    for (LPCWSTR folder : {L"C:\\a|b", L"C:\\a?b", L"\\\\?\\C:\\x", L"C:\\a*", L"C:\\x\\y:z", L"C:/Apps/Memotack",
+                           L"C:\\a<b>", L"C:\\tab\there", L"C:\\\"quoted\""}) {
+        CString problem = InstallFolderProblem(folder);
+        EXPECT_EQ(0, problem.Find(L"The folder given with -path= holds a character that Windows folder names cannot "
+                                  L"hold"))
+            << folder << ": " << problem;
+        EXPECT_GT(problem.Find(folder), 0) << folder;
+    }
+    EXPECT_NE(-1, InstallFolderProblem(L"C:\\a|b").Find(L"(U+007C at position 5)"));
+}
