@@ -49,10 +49,3 @@ extern "C" void wWinMainCRTStartup() {
 extern "C" int __cdecl atexit(void(__cdecl* function)()) {
     return _onexit(reinterpret_cast<_onexit_t>(function)) ? 0 : -1;
 }
-
-namespace __gnu_cxx {
-// Replaces the C++ run-time's default handler for an exception that nobody catches. That one
-// prints the exception's demangled type name to a console this GUI program does not have, and the
-// demangler alone is some 45 KB of the executable. Ending the process is all either does here.
-void __verbose_terminate_handler() { abort(); }
-}  // namespace __gnu_cxx

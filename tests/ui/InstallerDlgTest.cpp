@@ -201,23 +201,25 @@ TEST_F(InstallerDialog, BrowseReplacesThePathWithTheChosenFolderAndCancelKeepsIt
     auto browse = [&](HWND w, int uncheck, LPCWSTR selection, Outcome* outcome) {
         ::SetDlgItemTextW(w, IDC_INSTALL_PATH, L"D:\\typed\\folder");
         ::CheckDlgButton(w, uncheck, BST_UNCHECKED);
-        RunDuringModalLoop(
-            [&] {
-                HWND picker = FindPicker(w);
-                outcome->pickerShown = picker != nullptr;
-                // The picker may still be filling its tree, which selects the desktop: select until
-                // the folder stays selected.
-                CString leaf = selection ? CString(wcsrchr(selection, L'\\') + 1) : CString();
-                if (selection)
-                    PumpUntil(
-                        [&] {
-                            ::SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(selection));
-                            return SelectedFolderName(picker) == leaf;
-                        },
-                        5000);
-                ::PostMessageW(picker, WM_COMMAND, selection ? IDOK : IDCANCEL, 0);
-            },
-            500);
+        // The picker's set-up may run a message loop before its window exists (the timer fires
+        // there on a slow machine): then look again a little later.
+        std::function<void()> answer = [&] {
+            HWND picker = FindPicker(w);
+            if (!picker) return RunDuringModalLoop(answer, 100);
+            outcome->pickerShown = true;
+            // The picker may still be filling its tree, which selects the desktop: select until
+            // the folder stays selected.
+            CString leaf = selection ? CString(wcsrchr(selection, L'\\') + 1) : CString();
+            if (selection)
+                PumpUntil(
+                    [&] {
+                        ::SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(selection));
+                        return SelectedFolderName(picker) == leaf;
+                    },
+                    5000);
+            ::PostMessageW(picker, WM_COMMAND, selection ? IDOK : IDCANCEL, 0);
+        };
+        RunDuringModalLoop(answer, 500);
         dialog.OnBrowse();
         outcome->path = DialogItemText(w, IDC_INSTALL_PATH);
         outcome->runAfter = Check(w, IDC_RUN_AFTER);
