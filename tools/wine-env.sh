@@ -10,17 +10,18 @@ export WINEARCH="${WINEARCH:-win64}"
 # it, all with their output on /dev/null. Wine's helpers inherit the standard handles of the
 # process that started them and keep them open; started here, they hold nothing a caller waits on.
 # Serialised with flock, so parallel callers share one prefix and one server.
-# Where MEMOTACK_WINE_TEMPLATES names a folder of prefixes made by wineboot as root, one per kind
-# (win64-root and win32-root: the Wine VM's image holds them), a new prefix starts as a copy of
-# its template, which takes half a minute where wineboot takes minutes in the VM. Another $USER gets a
-# profile of its own at the first start, as in a prefix made for it.
+# Where MEMOTACK_WINE_TEMPLATES names a folder of prefixes made by wineboot, one per kind and user
+# (WINEARCH-USER: the Wine VM's image holds win64-root and win32-root), a new prefix starts as a
+# copy of its template, which takes half a minute where wineboot takes minutes in the VM. A copy
+# made for another user would keep that user's folders in the registry's Shell Folders, so any
+# other $USER gets a prefix made by wineboot.
 memotack_wine_start() {
     : "${WINEPREFIX:?WINEPREFIX must be set}"
     # wineserver refuses a prefix folder that does not exist yet.
     mkdir -p "$WINEPREFIX"
     (
         flock 9
-        local template="${MEMOTACK_WINE_TEMPLATES:-}/$WINEARCH-root"
+        local template="${MEMOTACK_WINE_TEMPLATES:-}/$WINEARCH-${USER:-}"
         if [ -n "${MEMOTACK_WINE_TEMPLATES:-}" ] && [ -d "$template" ] && [ -z "$(ls -A "$WINEPREFIX")" ]; then
             cp -a "$template/." "$WINEPREFIX/"
         fi

@@ -105,14 +105,15 @@ protected:
         return process.hProcess;
     }
 
-    // The main window of the copy with this process id, once it is there.
+    // The main window of the copy with this process id, once it is shown: on a slow machine it can
+    // be found while it is still making its notes box.
     static HWND WaitForWindow(DWORD processId) {
         for (DWORD waited = 0; waited < kPatienceMs; waited += 20) {
             for (HWND hWnd = ::FindWindowW(nullptr, kTitle); hWnd;
                  hWnd = ::FindWindowExW(nullptr, hWnd, nullptr, kTitle)) {
                 DWORD owner = 0;
                 ::GetWindowThreadProcessId(hWnd, &owner);
-                if (owner == processId) return hWnd;
+                if (owner == processId && ::IsWindowVisible(hWnd)) return hWnd;
             }
             ::Sleep(20);
         }
