@@ -50,9 +50,10 @@ install_missing() {  # install_missing PACKAGE...
 
 install_missing "${packages[@]}"
 echo "setup: all packages present"
-source "$(dirname "$(readlink -f "$0")")/wine-mode.sh"
+here="$(dirname "$(readlink -f "$0")")"
+source "$here/wine-mode.sh"
 memotack_wine_mode
 if [ "$MEMOTACK_WINE_MODE" = vm ]; then
     install_missing qemu-system-x86 mmdebstrap e2fsprogs
-    bash "$(dirname "$(readlink -f "$0")")/winevm/image.sh" >/dev/null
+    bash "$here/winevm/image.sh" >/dev/null
 fi
