@@ -3,7 +3,6 @@
 #include "framework/CFile.h"
 #include "framework/CFileException.h"
 #include "payload/Archive.h"
-#include "payload/PoolJob.h"
 #include "payload/ResourceFile.h"
 
 #include <stdint.h>
@@ -25,25 +24,6 @@ public:
 
 private:
     ArchiveHandle m_archive;
-};
-
-// Releases a resource file's copy of at least a megabyte on a pool thread, where giving back its
-// pages (about half a millisecond for megabytes) overlaps the caller's next work; the destructor
-// waits until it is released. A smaller copy is released by the file itself.
-class BackgroundClose {
-public:
-    explicit BackgroundClose(CResourceFile* resource)
-        : m_started(resource->GetSize() >= 1024 * 1024 && StartPoolJob(&m_job, Close, resource)) {}
-    ~BackgroundClose() {
-        if (m_started) JoinPoolJob(&m_job);
-    }
-    BackgroundClose(const BackgroundClose&) = delete;
-    BackgroundClose& operator=(const BackgroundClose&) = delete;
-
-private:
-    static void Close(void* resource) { static_cast<CResourceFile*>(resource)->Close(); }
-    PoolJob m_job;
-    bool m_started;
 };
 
 // Deflate yields at most 258 bytes for each two bits it reads.
@@ -105,8 +85,8 @@ bool CInstallerDlg::ExtractPayload(WORD resourceId, CString destination) {
         return false;
     }
 
-    // The copy of the resource is no longer read: it is released while the file is written.
-    BackgroundClose release(&resource);
+    // The copy of the resource is no longer read: its memory goes back before the file is written.
+    resource.Close();
     CFile file;
     try {
         if (!file.Open(destination, CFile::modeCreate | CFile::modeWrite)) {

@@ -1,48 +1,13 @@
 #include "payload/ResourceFile.h"
 
-#include "payload/PoolJob.h"
-
 #include <limits.h>
 #include <stdlib.h>
 #include <string.h>
 
-#include <atomic>
 #include <new>
 
 namespace {
 constexpr int kZeroTail = 16;
-// A copy of at least kSharedCopy bytes is shared with a pool thread, kCopyChunk bytes at a time:
-// the first touch of each fresh page of the copy costs a page fault, and two threads take theirs
-// side by side in about half the time.
-constexpr size_t kSharedCopy = 1024 * 1024;
-constexpr size_t kCopyChunk = 256 * 1024;
-
-// Each side takes the next chunk until none is left, so the copy never waits for the pool thread
-// to start, and no chunk is written by both.
-struct SharedCopy {
-    BYTE* destination;
-    const BYTE* source;
-    size_t size;
-    std::atomic<size_t> nextChunk;
-};
-
-void CopyChunks(void* parameter) {
-    SharedCopy& copy = *static_cast<SharedCopy*>(parameter);
-    for (;;) {
-        size_t offset = copy.nextChunk.fetch_add(1, std::memory_order_relaxed) * kCopyChunk;
-        if (offset >= copy.size) return;
-        size_t count = copy.size - offset < kCopyChunk ? copy.size - offset : kCopyChunk;
-        memcpy(copy.destination + offset, copy.source + offset, count);
-    }
-}
-
-void CopyBytes(BYTE* destination, const BYTE* source, size_t size) {
-    SharedCopy copy = {destination, source, size, {0}};
-    PoolJob job;
-    bool shared = size >= kSharedCopy && StartPoolJob(&job, CopyChunks, &copy);
-    CopyChunks(&copy);
-    if (shared) JoinPoolJob(&job);
-}
 }  // namespace
 
 CResourceFile::CResourceFile()
@@ -87,7 +52,7 @@ BOOL CResourceFile::OpenResource(HINSTANCE module, LPCWSTR id, LPCWSTR type) {
     // The size comes from the executable: a copy that does not fit in memory fails the open.
     BYTE* buffer = new (std::nothrow) BYTE[size + kZeroTail];
     if (!buffer) return FALSE;
-    CopyBytes(buffer, static_cast<const BYTE*>(bytes), size);
+    memcpy(buffer, bytes, size);
     memset(buffer + size, 0, kZeroTail);
     m_pData = buffer;
     m_nSize = static_cast<int>(size);
