@@ -111,6 +111,7 @@ void CInstallerDlg::WriteLogHeader(LPCWSTR commandLine, RunMode mode) {
                     L", installs Memotack 8.0a");
     m_log.WriteLine(L"Started: " + StartTime());
     m_log.WriteLine(CString(L"Command line: ") + (commandLine ? commandLine : L""));
+    m_log.WriteLine(L"Log: " + m_log.GetPath());
     m_log.WriteLine(CString(L"Mode: ") + ModeName(mode));
     m_log.WriteLine(L"Windows: " + WindowsDescription());
     m_log.WriteLine(CString(L"Elevated: ") + ElevationState());

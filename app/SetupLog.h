@@ -11,10 +11,16 @@
 
 class CSetupLog {
 public:
-    // Creates path, replacing an old file. False when it cannot; the log then stays closed and
-    // every other call does nothing.
+    // Opens path, made a full path first, for a new log, creating the folders it lacks. A file
+    // already there is replaced only when it is a plain file (no reparse point), has no other name
+    // (one hard link) and the system finds it at that very path (no link or junction on the way);
+    // it is checked on the handle the log writes through and emptied only once accepted. False
+    // when the log cannot be opened or is refused; it then stays closed and every other call does
+    // nothing.
     bool Open(const CString& path);
     bool IsOpen() const { return m_file.IsValid(); }
+    // The full path of the open log; empty while closed.
+    const CString& GetPath() const { return m_strPath; }
 
     // One line; line breaks inside text become spaces.
     void WriteLine(const CString& text);
@@ -26,11 +32,16 @@ public:
     // Writes a row still waiting for its text, then "exit code N" as the last line, and closes.
     void Close(int exitCode);
 
+    // For a process about to end on a fatal error: "Fatal error: CAUSE" and "exit code N" written
+    // straight to the file, with no memory allocated. The log stays open.
+    void WriteFatalError(const char* cause, int exitCode) const;
+
 private:
     enum class RowState { None, Running, FailedWithoutText };
     void WriteRow(bool failed);
 
     UniqueHandle m_file;
+    CString m_strPath;
     RowState m_rowState = RowState::None;
     CString m_strRowLabel;
     CString m_strRowError;

@@ -1,6 +1,9 @@
 #include "app/SetupLog.h"
 
+#include "app/FatalErrors.h"
+
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <string>
 
@@ -17,9 +20,9 @@ protected:
     void TearDown() override { ::DeleteFileW(m_path); }
 
     // The file's bytes as they are now, read through a handle of its own.
-    std::string Bytes() const {
-        HANDLE file =
-            ::CreateFileW(m_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    std::string Bytes(LPCWSTR path = nullptr) const {
+        HANDLE file = ::CreateFileW(path ? path : m_path.GetString(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE) return "<missing>";
         std::string bytes(65536, '\0');
         DWORD read = 0;
@@ -99,16 +102,25 @@ TEST_F(SetupLogFile, OneLinePerRowWhicheverOrderItsErrorTextAndStatusCome) {
         Bytes());
 }
 
-TEST_F(SetupLogFile, ALogThatCannotBeOpenedStaysSilent) {
+TEST_F(SetupLogFile, ALogThatCannotBeOpenedOrIsRefusedStaysSilentAndLeavesTheFileAlone) {
+    // A second name of another file, which must keep its content.
+    const CString other = m_path + L".other";
     CSetupLog log;
-    CString missingFolder = m_path + L".missing\\setup.log";
-    EXPECT_FALSE(log.Open(missingFolder));
+    ASSERT_TRUE(log.Open(other));
+    log.Close(0);
+    ASSERT_TRUE(::CreateHardLinkW(m_path, other, nullptr));
+    EXPECT_FALSE(log.Open(m_path));
     EXPECT_FALSE(log.IsOpen());
     log.WriteLine(L"nowhere");
     log.RowStarted(L"Create directory");
     log.RowEnded(true);
     log.Close(0);
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(missingFolder));
+    EXPECT_EQ(
+        "\xEF\xBB\xBF"
+        "exit code 0\r\n",
+        Bytes(other));
+    EXPECT_TRUE(::DeleteFileW(other));
+    EXPECT_TRUE(::DeleteFileW(m_path));
 
     // A folder in the log's place.
     ASSERT_TRUE(::CreateDirectoryW(m_path, nullptr));
@@ -116,4 +128,53 @@ TEST_F(SetupLogFile, ALogThatCannotBeOpenedStaysSilent) {
     log.Close(0);
     EXPECT_TRUE(::RemoveDirectoryW(m_path));
     EXPECT_FALSE(log.Open(L""));
+}
+
+TEST_F(SetupLogFile, ThePathIsMadeFullAndItsMissingFoldersAreCreated) {
+    const CString folder = m_path + L".d";
+    CSetupLog log;
+    ASSERT_TRUE(log.Open(folder + L"\\skipped\\..\\deep\\setup.log"));
+    EXPECT_STREQ(folder + L"\\deep\\setup.log", log.GetPath());
+    log.Close(0);
+    EXPECT_TRUE(::DeleteFileW(folder + L"\\deep\\setup.log"));
+    EXPECT_TRUE(::RemoveDirectoryW(folder + L"\\deep"));
+    EXPECT_TRUE(::RemoveDirectoryW(folder)) << "only the folders on the full path are made";
+}
+
+namespace {
+// Kept, or the compiler drops the allocation.
+char* volatile g_allocated;
+// As in the dialog procedure, no exception may leave this function.
+void AllocateTooMuch() noexcept {
+    volatile size_t size = ~size_t(0) - 16;
+    g_allocated = new char[size];
+}
+}  // namespace
+
+TEST_F(SetupLogFile, AFatalErrorOfAnUnattendedRunEndsItWithALogLineAndExitCode1603) {
+    // Named alike in the process that dies, which has an id of its own.
+    m_path.Truncate(m_path.ReverseFind(L'-'));
+    const struct {
+        void (*fault)();
+        const char* cause;
+    } kFaults[] = {
+        {[] { abort(); }, "abort"},
+        {AllocateTooMuch, "std::terminate (an exception nobody caught, out of memory, or a pure virtual call)"},
+        {[] { ::RaiseException(EXCEPTION_ACCESS_VIOLATION, 0, 0, nullptr); }, "unhandled exception 0xC0000005"},
+    };
+    for (const auto& fault : kFaults) {
+        EXPECT_EXIT(
+            {
+                CSetupLog log;
+                log.Open(m_path);
+                EndFatalErrorsQuietly(&log);
+                fault.fault();
+            },
+            ::testing::ExitedWithCode(1603), "")
+            << fault.cause;
+        EXPECT_EQ(std::string("\xEF\xBB\xBF"
+                              "Fatal error: ") +
+                      fault.cause + "\r\nexit code 1603\r\n",
+                  Bytes());
+    }
 }

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The deployment switches in one fresh 64-bit prefix, each command line given exactly as an
 # administrator or a package manager writes it: refused folders, a machine-wide install into a
-# folder of its own with a log and its removal, a failing step, a log that cannot be written, and
-# every switch line of the generated winget manifest.
+# folder of its own with a log and its removal, a failing step, a log in a folder still to be made,
+# log names that are links to other files, and every switch line of the generated winget manifest.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/effects_lib.sh"
 root="$(cd "$(dirname "$(readlink -f "$0")")/../.." && pwd)"
@@ -73,16 +73,16 @@ for expected in '"C:\Deploy\Memotack\memotack.exe" -close' 'del "C:\Deploy\Memot
 done
 log=$(log_text 'C:\logs\memotack.log')
 check_eq "everyone: the log is UTF-8 with a BOM and CR LF" ok "$(log_form 'C:\logs\memotack.log')"
-header=$(sed -n '1,9p' <<<"$log")
+header=$(sed -n '1,10p' <<<"$log")
 for pattern in '^Memotack Setup log$' '^Installer: .*\\memotack_setup\.exe, version [0-9.]*, installs Memotack 8\.0a$' \
     '^Started: [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9:]{8} local time' "^Command line: ${line//\\/\\\\}$" \
-    '^Mode: silent install$' '^Windows: 6\.1 build [0-9]+, platform 2.*, 64-bit$' '^Elevated: (yes|no)$' \
-    '^Options: install for everyone, run Memotack no, show help file no$' '^Folder: C:\\Deploy\\Memotack$'; do
+    '^Log: C:\\logs\\memotack\.log$' '^Mode: silent install$' '^Windows: 6\.1 build [0-9]+, platform 2.*, 64-bit$' \
+    '^Elevated: (yes|no)$' '^Options: install for everyone, run Memotack no, show help file no$' '^Folder: C:\\Deploy\\Memotack$'; do
     check "everyone: the log's header has /$pattern/" grep -Eq "$pattern" <<<"$header"
 done
 check_eq "everyone: one log line per row, the exit code last" "$(printf '%s\n' 'Close Memotack: done' \
     'Create directory: done' "Copy 'memotack.chm': done" "Copy 'memotack.exe': done" 'Create Startup shortcut: done' \
-    'Create Add/Remove Programs entry: done' 'Create uninstaller: done' 'exit code 0')" "$(sed -n '10,$p' <<<"$log")"
+    'Create Add/Remove Programs entry: done' 'Create uninstaller: done' 'exit code 0')" "$(sed -n '11,$p' <<<"$log")"
 
 timeout 120 /usr/lib/wine/wine64 cmd /c "$uninstaller" >/dev/null 2>&1 </dev/null || true
 check "uninstalled: the install folder is gone" test ! -e "$(unix_path 'C:\Deploy\Memotack')"
@@ -102,12 +102,25 @@ for pattern in '^Create directory: failed: .+' "^Copy 'memotack.chm': failed: .+
 done
 check_eq "failing step: the log ends with the exit code" "exit code 1603" "$(tail -n 1 <<<"$log")"
 
-# --- A log folder that does not exist: the install goes on as without -log=.
-run_line '-silent -log="C:\no such folder\memotack.log"'
-check_eq "missing log folder: exit code" 0 "$SETUP_STATUS"
+# --- A log folder that does not exist yet is made, every level of it; the log names its full path.
+run_line '-silent -log="C:\new logs\skipped\..\deeper\memotack.log"'
+check_eq "new log folder: exit code" 0 "$SETUP_STATUS"
 INSTALL_PATH='C:\Program Files (x86)\Memotack'
-check "missing log folder: installed into the default folder" test -f "$(unix_path "$INSTALL_PATH\\memotack.exe")"
-check "missing log folder: no folder made for the log" test ! -e "$(drive_c 'no such folder')"
+check "new log folder: installed into the default folder" test -f "$(unix_path "$INSTALL_PATH\\memotack.exe")"
+check_eq "new log folder: the log names its full path" 'Log: C:\new logs\deeper\memotack.log' \
+    "$(log_text 'C:\new logs\deeper\memotack.log' | grep '^Log: ')"
+check "new log folder: no folder but those of the full path" test ! -e "$(drive_c 'new logs/skipped')"
+
+# --- A log name that is a second hard link to another file, or a symbolic link to one, is refused:
+# the install goes on as without -log=, and that file keeps its content.
+echo precious >"$(drive_c precious.txt)"
+ln "$(drive_c precious.txt)" "$(drive_c logs/hard.log)"
+ln -s "$(drive_c precious.txt)" "$(drive_c logs/symbolic.log)"
+for link in hard symbolic; do
+    run_line "-silent -log=\"C:\\logs\\$link.log\""
+    check_eq "$link link as the log: exit code" 0 "$SETUP_STATUS"
+    check_eq "$link link as the log: the file it reaches is untouched" precious "$(cat "$(drive_c precious.txt)")"
+done
 
 # --- Every switch line of the winget manifest, placeholders filled, as winget puts them together.
 manifest_dir="$BUILD_DIR/e2e/deploy-winget"

@@ -61,4 +61,16 @@ check_eq "both files failed with the disk-full text" 2 \
     "$(grep -c '^.*: failed: .*\(space\|full\)' <<<"$full_log")"
 [ "$mounted" = no ] || check "no partial file stays on the full disk" test -z "$(ls -A "$full_folder")"
 check "the rows after them ran" grep -q '^exit code 1603$' <<<"$full_log"
+
+# A broken shell extension: the shortcut step loads a COM server that aborts inside the installer.
+# The unattended run ends at once with 1603 (a box would keep it waiting for an answer), and its log
+# says why. (app_tests meets the other fatal errors.)
+wine reg add 'HKLM\Software\Classes\CLSID\{00021401-0000-0000-C000-000000000046}\InprocServer32' /ve /f /reg:32 \
+    /d "$(winepath -w "$BUILD_DIR/tests/e2e/faulty_server.dll" | tr -d '\r')" >/dev/null 2>&1 </dev/null
+started=$SECONDS
+EXIT_CODE_MORE_ARGUMENTS='-silent -log="C:\fatal.log"' run_setup
+echo "a fatal error: the run took $((SECONDS - started)) s"
+check_eq "a fatal error: exit code" 1603 "$SETUP_STATUS"
+check_eq "a fatal error: the log ends with it" "$(printf '%s\n' "Copy 'memotack.exe': done" 'Fatal error: abort' 'exit code 1603')" \
+    "$(tr -d '\r' <"$(drive_c fatal.log)" | tail -n 3)"
 finish
