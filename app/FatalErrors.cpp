@@ -1,6 +1,6 @@
 #include "app/FatalErrors.h"
 
-#include "app/SetupLog.h"
+#include "ui/SetupLog.h"
 #include "ui/InstallerDlg.h"
 
 #include <signal.h>

@@ -1,6 +1,7 @@
 #include "app/InstallerApp.h"
 
 #include "app/FatalErrors.h"
+#include "app/RunModes.h"
 #include "ui/InstallerDlg.h"
 
 const CWinApp::CommandEntry* CInstallerApp::GetCommandMap() const {

@@ -3,13 +3,16 @@
 // flags worked out at start-up, the page state, the last error text and the progress list.
 // Its members are implemented by concern: start-up and run modes in app/, the dialog, progress
 // list, painting and Install/Finish in ui/, the install steps in install/, the payload in payload/.
-#include "app/RunModes.h"
-#include "app/SetupLog.h"
 #include "framework/CBitmap.h"
 #include "framework/CDialog.h"
 #include "framework/CImageList.h"
 #include "framework/CListCtrl.h"
 #include "framework/CString.h"
+#include "ui/SetupLog.h"
+
+// How the program was asked to run; the application works it out from the command line
+// (app/RunModes.h) and hands it to the members it concerns.
+enum class RunMode;
 
 // The status of a progress row, which is also the index of its icon in the status images.
 enum StepStatus {
@@ -73,7 +76,9 @@ public:
     void CreateUninstaller(int row, const CString& windowsFolder, CString& script, const CString& parentFolders = {});
     void LaunchInstalledFile(int row, LPCWSTR label, const CString& path);  // install/AfterInstall.cpp
     // Writes a shell link; only S_OK means success.
-    HRESULT CreateShortcut(const CString& target, const CString& description, const CString& shortcutPath,
+    HRESULT CreateShortcut(const CString& target,
+                           const CString& description,
+                           const CString& shortcutPath,
                            const CString& workingFolder);
     // install/CloseAndRetire.cpp
     bool CloseRunningApp();

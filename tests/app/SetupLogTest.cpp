@@ -1,4 +1,4 @@
-#include "app/SetupLog.h"
+#include "ui/SetupLog.h"
 
 #include "app/FatalErrors.h"
 

@@ -1,4 +1,4 @@
-#include "app/SetupLog.h"
+#include "ui/SetupLog.h"
 
 #include <shlobj.h>
 #include <wchar.h>
