@@ -91,26 +91,36 @@ void CInstallerDlg::CreateUninstaller(int row,
     script += L"del %0\n";
 
     row = AddStepRow(row, L"Create uninstaller");
-    // Checked before the file is opened, which truncates it: a script that cannot be written in
-    // full leaves an earlier uninstaller as it was.
+    // Checked before anything is written, so that the row names the path rather than the conversion
+    // error that writing it would give.
     CString unwritable = UnwritablePath(script);
     if (!unwritable.IsEmpty()) {
         SetStepError(row, L"Can't write into the uninstaller: " + unwritable);
         SetStepStatus(row, StepFailed);
         return;
     }
+    // Written in full beside the uninstaller, then moved over it: any failure leaves an earlier
+    // uninstaller as it was, and the temporary file is deleted.
+    const CString uninstaller = UninstallerPath(windowsFolder);
+    const CString temporary = uninstaller + L".new";
     try {
-        CStdioFile file(UninstallerPath(windowsFolder), CFile::modeCreate | CFile::modeWrite, kScriptCodePage);
+        CStdioFile file(temporary, CFile::modeCreate | CFile::modeWrite, kScriptCodePage);
         file.WriteString(script);
-        // Done only once the file is closed: an error that shows when the text is flushed fails the row.
+        file.Flush();
+        // On the disk before it takes the uninstaller's name, so that a crash cannot leave an empty one.
+        if (!::FlushFileBuffers(file.m_hFile)) CFileException::ThrowOsError(static_cast<LONG>(::GetLastError()));
         file.Close();
+        if (!::MoveFileExW(temporary, uninstaller, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            CFileException::ThrowOsError(static_cast<LONG>(::GetLastError()));
         SetStepStatus(row, StepDone);
     } catch (CFileException* error) {
         wchar_t message[256] = {};
         BOOL described = error->GetErrorMessage(message, 256);
         error->Delete();
+        // The file object is gone by now, its handle closed.
+        ::DeleteFileW(temporary);
         // A failed row always says something, even for an error the system has no text for.
-        SetStepError(row, described ? CString(message) : L"Failure writing to: " + UninstallerPath(windowsFolder));
+        SetStepError(row, described ? CString(message) : L"Failure writing to: " + uninstaller);
         SetStepStatus(row, StepFailed);
     }
 }

@@ -38,11 +38,18 @@ CString DoublePercents(const CString& text) {
     }
     return doubled;
 }
+
+bool IsAscii(const CString& text) {
+    for (int i = 0; i < text.GetLength(); ++i)
+        if (text[i] > 0x7F) return false;
+    return true;
+}
 }  // namespace
 
 CString QuotedScriptPath(const CString& path) {
+    const CString shortened = IsAscii(path) ? path : ShortenedPath(path);
+    if (IsAscii(shortened)) return L"\"" + DoublePercents(shortened) + L"\"";
     if (FitsScript(path)) return L"\"" + DoublePercents(path) + L"\"";
-    CString shortened = ShortenedPath(path);
     if (FitsScript(shortened)) return L"\"" + DoublePercents(shortened) + L"\"";
     return L"\"" + path + L"\"";
 }

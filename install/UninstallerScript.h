@@ -7,10 +7,12 @@
 constexpr UINT kScriptCodePage = CP_OEMCP;
 
 // path in double quotes, in the form a line of the uninstaller holds it so that the command
-// processor reads the path back: every % doubled, and where the OEM code page cannot hold a
-// character, the short form of the longest part of the path that exists, followed by the rest.
-// A path with no such form comes back quoted as given; writing the uninstaller then fails and
-// names it (see CInstallerDlg::CreateUninstaller).
+// processor reads the path back: every % doubled, and a path beyond ASCII named by the short form
+// of the longest part of it that exists, followed by the rest, where that form is ASCII. ASCII
+// reads the same in every console code page, the OEM one and one chosen with chcp alike. Where it
+// is not (a volume without short names, a part that does not exist yet), the path as the OEM code
+// page holds it, or else that short form. A path with neither comes back quoted as given; writing
+// the uninstaller then fails and names it (see CInstallerDlg::CreateUninstaller).
 CString QuotedScriptPath(const CString& path);
 
 // The first path in script that the uninstaller's code page cannot hold, or an empty text. Every

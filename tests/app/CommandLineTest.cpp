@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "tests/support/Printing.h"
 
 TEST(DeploymentSwitches, WholeArgumentsSplitAsWindowsSplitsThem) {
@@ -51,8 +53,9 @@ TEST(DeploymentSwitches, WholeArgumentsSplitAsWindowsSplitsThem) {
 
 TEST(DeploymentSwitches, OnlyFullPathsOfValidCharactersAreInstallFolders) {
     for (LPCWSTR folder :
-         {L"C:\\Deploy\\Memotack", L"d:\\My Apps\\Memotack 8.0a", L"C:\\", L"\\\\server\\share",
-          L"\\\\server\\share\\Apps\\Memotack", L"C:\\Apps\\Memotack\\", L"C:\\Programme (x86)\\Müller"})
+         {L"C:\\Deploy\\Memotack", L"d:\\My Apps\\Memotack 8.0a", L"\\\\server\\share",
+          L"\\\\server\\share\\Apps\\Memotack", L"C:\\Apps\\Memotack\\", L"C:\\Programme (x86)\\Müller",
+          L"C:\\Apps\\COM0\\LPT0", L"C:\\Apps\\CONSOLE\\nul_txt", L"C:\\.Memotack\\v8.0a", L"C:\\Apps\\x.CON"})
         EXPECT_TRUE(InstallFolderProblem(folder).IsEmpty()) << folder;
 
     EXPECT_EQ(InstallFolderProblem(L""), L"The folder given with -path= is empty.");
@@ -63,8 +66,8 @@ TEST(DeploymentSwitches, OnlyFullPathsOfValidCharactersAreInstallFolders) {
                   CString(L"The folder given with -path= is not a full path such as C:\\Apps\\Memotack: ") + folder)
             << folder;
     }
-    for (LPCWSTR folder : {L"C:\\a|b", L"C:\\a?b", L"\\\\?\\C:\\x", L"C:\\a*", L"C:\\x\\y:z", L"C:/Apps/Memotack",
-                           L"C:\\a<b>", L"C:\\tab\there", L"C:\\\"quoted\""}) {
+    for (LPCWSTR folder : {L"C:\\a|b", L"C:\\a?b", L"C:\\a*", L"C:\\x\\y:z", L"C:/Apps/Memotack", L"C:\\a<b>",
+                           L"C:\\tab\there", L"C:\\\"quoted\""}) {
         CString problem = InstallFolderProblem(folder);
         EXPECT_EQ(0, problem.Find(L"The folder given with -path= holds a character that Windows folder names cannot "
                                   L"hold"))
@@ -72,4 +75,43 @@ TEST(DeploymentSwitches, OnlyFullPathsOfValidCharactersAreInstallFolders) {
         EXPECT_GT(problem.Find(folder), 0) << folder;
     }
     EXPECT_NE(-1, InstallFolderProblem(L"C:\\a|b").Find(L"(U+007C at position 5)"));
+
+    // Full paths of valid characters that Windows still cannot hold as an install folder.
+    const CString folder230 = CString(L"C:\\") + std::wstring(227, L'x').c_str();
+    EXPECT_TRUE(InstallFolderProblem(folder230).IsEmpty());
+    const CString device = L"is a device path (\\\\.\\ or \\\\?\\), not a folder on a drive or share";
+    const CString root = L"is the root of a drive, not a folder of its own";
+    const CString folded = L"has an empty, \".\" or \"..\" name, which Windows folds into the folders around it";
+    const CString dropped = L"has a name ending in a dot or a space, which Windows drops";
+    const CString reserved = L"has a name that Windows keeps for a device (CON, NUL, COM1, LPT1, ...)";
+    const CString tooLong = L"is longer than the 230 characters the install can hold";
+    const struct {
+        CString folder;
+        CString reason;
+    } refused[] = {
+        {L"\\\\.\\C:\\Apps", device},
+        {L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\Apps", device},
+        {L"\\\\?\\C:\\x", device},
+        {L"C:\\", root},
+        {L"d:\\\\", root},
+        {L"C:\\Apps\\.\\Memotack", folded},
+        {L"C:\\Apps\\..\\Memotack", folded},
+        {L"C:\\Apps\\\\Memotack", folded},
+        {L"C:\\Apps\\Memo.", dropped},
+        {L"C:\\Apps\\Memo ", dropped},
+        {L"\\\\server\\share\\Memo \\x", dropped},
+        {L"C:\\Apps\\CON", reserved},
+        {L"C:\\prn\\Memotack", reserved},
+        {L"\\\\server\\share\\Aux", reserved},
+        {L"C:\\Apps\\nul.txt", reserved},
+        {L"C:\\Apps\\CON .txt\\", reserved},
+        {L"C:\\Apps\\com1", reserved},
+        {L"C:\\Apps\\COM9.tar.gz", reserved},
+        {L"C:\\Apps\\Lpt5", reserved},
+        {L"C:\\Apps\\COM\u00b9", reserved},
+        {L"C:\\Apps\\LPT\u00b3.log", reserved},
+        {folder230 + L"y", tooLong},
+    };
+    for (const auto& row : refused)
+        EXPECT_EQ(InstallFolderProblem(row.folder), L"The folder given with -path= " + row.reason + L": " + row.folder);
 }

@@ -46,11 +46,13 @@ cwd="$BUILD_DIR/e2e/deploy-cwd"
 rm -rf "$cwd" && mkdir -p "$cwd"
 cd "$cwd"
 
-# --- Refused folders: nothing installed, exit code 1639, the log says why.
-for path in 'relative\dir' '' '"C:\a|b"'; do
+# --- Refused folders: nothing installed, exit code 1639, the log says why. C:\ is given unquoted:
+# a backslash before a closing quote would escape it.
+for path in 'relative\dir' '' '"C:\a|b"' '"C:\Apps\CON"' 'C:\' '"C:\Apps\Memo."' '"\\.\C:\Apps"'; do
     run_line "-silent -path=$path -log=\"C:\\logs\\refused.log\""
     check_eq "-path=$path: exit code" 1639 "$SETUP_STATUS"
     check "-path=$path: nothing installed" installed_nothing
+    check "-path=$path: no folder made" test ! -e "$(drive_c Apps)"
     log=$(log_text 'C:\logs\refused.log')
     check "-path=$path: the log says why" grep -q '^Refused: The folder given with -path= ' <<<"$log"
     check_eq "-path=$path: the log ends with the exit code" "exit code 1639" "$(tail -n 1 <<<"$log")"

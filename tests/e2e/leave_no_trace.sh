@@ -67,7 +67,7 @@ end_profile() {
 # start_profile NAME CODE-PAGE: a fresh prefix for that user and code page, and its snapshot.
 start_profile() {
     end_profile
-    export USER="$1" LOGNAME="$1" LANG="${LANG_OF[$2]}" PAGE="$2"
+    export USER="$1" LOGNAME="$1" LANG="${LANG_OF[$2]}"
     fresh_prefix "leave-no-trace-$2-$(printf '%s' "$1" | md5sum | cut -c1-8)"
     PROFILE_PREFIX="$WINEPREFIX"
     wine winecfg -v win8 >/dev/null 2>&1 </dev/null
@@ -95,14 +95,16 @@ install_and_remove() {
     uninstaller="$(unix_path 'C:\windows\uninstallmemotack.bat')"
     check_eq "$what: the uninstaller has its fourteen lines and one per new parent folder" \
         $((14 + ${NEW_PARENTS[$1]:-0})) "$(grep -c $'\r$' "$uninstaller" 2>/dev/null)"
-    # The install folder's line, after the registry lines: in the OEM code page's own letters where
-    # it holds them all, otherwise in the ASCII short form.
-    local rd_line expected
+    # Every line in ASCII, whatever the console's code page: a path beyond ASCII is named by its
+    # short form, which Wine gives every name on drive C:. The install folder's line, after the
+    # registry lines, names an ASCII folder as it is.
+    check_eq "$what: the uninstaller's lines are ASCII" "" "$(tr -d '\r' <"$uninstaller" | LC_ALL=C grep -a '[^ -~]')"
+    local rd_line
     rd_line=$(LC_ALL=C grep -a -A1 '^del "%TEMP%' "$uninstaller" | tail -n 1 | tr -d '\r')
-    if expected=$(printf 'rd "%s"' "${folder//'%'/%%}" | iconv -f UTF-8 -t "CP$PAGE" 2>/dev/null); then
-        check_eq "$what: the folder's line holds code page $PAGE's bytes" "$expected" "$rd_line"
+    if LC_ALL=C grep -q '^[ -~]*$' <<<"$folder"; then
+        check_eq "$what: the folder's line names it as it is" "rd \"${folder//'%'/%%}\"" "$rd_line"
     else
-        check "$what: the folder's line holds its short form" not env LC_ALL=C grep -q '[^ -~]' <<<"$rd_line"
+        check "$what: the folder's line names it by its short form" grep -q '^rd "C:\\[^\\]*~' <<<"$rd_line"
     fi
     local cmd=(/usr/lib/wine/wine64 cmd)
     [ "${3:-}" = cmd32 ] && cmd=(wine cmd) && what+=" (32-bit cmd)"

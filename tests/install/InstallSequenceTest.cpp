@@ -138,6 +138,21 @@ TEST(InstallSequence, CopiesBothPayloadFilesIntoANewFolder) {
     EXPECT_EQ(outcome.uninstaller.substr(outcome.uninstaller.size() - tail.size()), tail) << outcome.uninstaller;
 }
 
+// Each path beyond ASCII is in the script by its ASCII short form, which folders on drive C: have:
+// every console code page reads the uninstaller alike.
+TEST(InstallSequence, UninstallerNamesFoldersBeyondAsciiInAscii) {
+    TempFolder root(L"ascii");
+    // Letters that the OEM code page holds: without the short form they would be its bytes.
+    CString parent = root.Path() + L"\\B\u00fcro M\u00fcller", folder = parent + L"\\Memotack";
+    InstallOutcome outcome = InstallInto(folder, true, false, false);
+    EXPECT_EQ(FindRow(outcome, L"Create uninstaller")->image, StepDone);
+    for (char byte : outcome.uninstaller) ASSERT_EQ(0, byte & 0x80) << outcome.uninstaller;
+    wchar_t shortFolder[MAX_PATH] = {};
+    ::GetShortPathNameW(parent, shortFolder, MAX_PATH);
+    std::string rd = "rd \"" + std::string(shortFolder, shortFolder + wcslen(shortFolder)) + "\"\r\n";
+    EXPECT_NE(std::string::npos, outcome.uninstaller.find(rd)) << outcome.uninstaller;
+}
+
 TEST(InstallSequence, SilentInstallAddsNoRowAndShowsNothing) {
     InstallTracesRemover traces;
     TempFolder root(L"silent");

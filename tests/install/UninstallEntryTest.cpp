@@ -50,6 +50,17 @@ void WriteFileBytes(const CString& path, const std::string& bytes) {
     ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
+// The names of the files in folder.
+std::vector<CString> FileNames(const CString& folder) {
+    std::vector<CString> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW(folder + L"\\*", &found);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = ::FindNextFileW(search, &found))
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    if (search != INVALID_HANDLE_VALUE) ::FindClose(search);
+    return names;
+}
+
 bool IsAscii(const CString& text) {
     for (int i = 0; i < text.GetLength(); ++i)
         if (text[i] > 0x7F) return false;
@@ -148,6 +159,7 @@ TEST_F(UninstallEntryTest, UninstallerIsEightBitTextWithCrLf) {
         "rd \"C:\\Program Files (x86)\\Memotack\"\r\n"
         "del %0\r\n";
     EXPECT_EQ(expected, ReadFileBytes(Uninstaller()));
+    EXPECT_EQ(FileNames(m_windowsFolder), std::vector<CString>{L"uninstallmemotack.bat"});
     // The script text the sequence holds has the closing lines too, with plain line feeds.
     EXPECT_EQ(L'\n', script[script.GetLength() - 1]);
     EXPECT_NE(-1, script.Find(L"del %0\n"));
@@ -175,6 +187,19 @@ TEST_F(UninstallEntryTest, UninstallerThatCannotBeWrittenFailsTheRow) {
     EXPECT_EQ(StepFailed, probe.Status(1));
     EXPECT_EQ(probe.Error(1), L"Can't write into the uninstaller: C:\\\u5f20\u4f1f\\memotack.exe");
     EXPECT_EQ("earlier uninstaller\r\n", ReadFileBytes(Uninstaller()));
+
+    // Failures once a file is open (a broken character outside the quoted paths) and when it is to
+    // take the uninstaller's place (an uninstaller held open) leave no trace either.
+    CString broken(L"echo \xd800\n"), replacing(L"x\n");
+    probe.dlg.CreateUninstaller(2, m_windowsFolder, broken);
+    {
+        UniqueHandle held(
+            ::CreateFileW(Uninstaller(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        probe.dlg.CreateUninstaller(3, m_windowsFolder, replacing);
+    }
+    for (int row : {2, 3}) EXPECT_EQ(StepFailed, probe.Status(row)) << row;
+    EXPECT_EQ("earlier uninstaller\r\n", ReadFileBytes(Uninstaller()));
+    EXPECT_EQ(FileNames(m_windowsFolder), std::vector<CString>{L"uninstallmemotack.bat"});
 }
 
 // The uninstaller is read by cmd in the OEM code page, which follows the system's language.
