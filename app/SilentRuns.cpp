@@ -1,10 +1,11 @@
+#include "install/SystemErrorText.h"
 #include "res/resource.h"
 #include "ui/InstallerDlg.h"
 
 // Extractions have no progress rows; the log gets a line for each all the same.
 void CInstallerDlg::LogExtraction(LPCWSTR label, bool written) {
     m_log.RowStarted(label);
-    if (!written) m_log.RowError(m_strError);
+    if (!written) m_log.RowError(WithSystemError(m_strError, m_nSystemError));
     m_log.RowEnded(!written);
 }
 

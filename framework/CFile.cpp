@@ -6,6 +6,8 @@ const HANDLE CFile::hFileNull = INVALID_HANDLE_VALUE;
 
 CFile::CFile() : m_hFile(hFileNull) {}
 
+CFile::CFile(HANDLE file) : m_hFile(file) {}
+
 CFile::~CFile() { CFile::Abort(); }
 
 BOOL CFile::Open(LPCWSTR fileName, UINT openFlags, CFileException* error) {
@@ -63,6 +65,11 @@ void CFile::Write(const void* data, UINT count) {
         CFileException::ThrowOsError(static_cast<LONG>(::GetLastError()), m_strFileName);
     // A synchronous write that returns short has run out of room.
     if (written != count) CFileException::ThrowOsError(ERROR_DISK_FULL, m_strFileName);
+}
+
+void CFile::Flush() {
+    if (!IsOpen()) return;
+    if (!::FlushFileBuffers(m_hFile)) CFileException::ThrowOsError(static_cast<LONG>(::GetLastError()), m_strFileName);
 }
 
 void CFile::Close() {

@@ -25,6 +25,8 @@ public:
     static const HANDLE hFileNull;
 
     CFile();
+    // Takes over a handle that the caller opened; the object closes it.
+    explicit CFile(HANDLE file);
     virtual ~CFile();
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
@@ -34,6 +36,8 @@ public:
     virtual BOOL Open(LPCWSTR fileName, UINT openFlags, CFileException* error = nullptr);
     // Writes all count bytes or throws.
     virtual void Write(const void* data, UINT count);
+    // Writes the system's buffers for the file to the disk or throws.
+    virtual void Flush();
     // Closes the file; throws when the system reports a failure. Does nothing when not open.
     virtual void Close();
     // Closes the file, ignoring every failure.

@@ -19,7 +19,7 @@ public:
     void Write(const void* data, UINT count) override;
     // Writes nothing when a character cannot be converted.
     virtual void WriteString(LPCWSTR text);
-    void Flush();
+    void Flush() override;
     void Close() override;
     void Abort() override;
 

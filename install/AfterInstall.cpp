@@ -9,7 +9,6 @@ void CInstallerDlg::LaunchInstalledFile(int row, LPCWSTR label, const CString& p
     if (reinterpret_cast<INT_PTR>(result) > 32) {
         SetStepStatus(row, StepDone);
     } else {
-        SetStepError(row, L"Unable to launch file");
-        SetStepStatus(row, StepFailed);
+        FailStep(row, L"Unable to launch file", ::GetLastError());
     }
 }

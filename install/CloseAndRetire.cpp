@@ -26,21 +26,24 @@ const wchar_t* const kOldUninstallKeys[] = {
 }  // namespace
 
 // True when no window of the application is left; false when one still is after the wait, or when
-// the running copy did not take the close request in time.
+// the running copy did not take the close request in time. On false the reason is in m_strError,
+// for the log only: the row itself has no text.
 bool CInstallerDlg::CloseRunningApp() {
     HWND app = ::FindWindowW(nullptr, kAppWindowTitle);
     if (!app) return true;
     DWORD_PTR ignored = 0;
     if (!::SendMessageTimeoutW(app, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, kCloseSendTimeoutMs, &ignored)) {
+        const DWORD error = ::GetLastError();
         // The window may have gone while the request was on its way; that is a success.
-        return !::IsWindow(app) && !::FindWindowW(nullptr, kAppWindowTitle);
+        return (!::IsWindow(app) && !::FindWindowW(nullptr, kAppWindowTitle)) ||
+               SetError(L"the running Memotack did not take the request to close", error);
     }
     ::Sleep(2000);
     for (int check = 0; check < 3; ++check) {
         if (!::FindWindowW(nullptr, kAppWindowTitle)) return true;
         ::Sleep(1000);
     }
-    return false;
+    return SetError(L"Memotack is still running 5 seconds after the request to close", 0);
 }
 
 // Ignores each result: an absent key, or one that cannot be deleted, changes nothing.

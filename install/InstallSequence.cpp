@@ -31,18 +31,22 @@ bool CInstallerDlg::DoInstall(bool allUsers) {
     int nextRow = 0;
 
     int row = AddStepRow(nextRow++, L"Close Memotack");
-    SetStepStatus(row, CloseRunningApp() ? StepDone : StepFailed);
+    if (CloseRunningApp()) {
+        SetStepStatus(row, StepDone);
+    } else {
+        // The row has no text; the log says why.
+        SetStepError(row, CString(), WithSystemError(m_strError, m_nSystemError));
+        SetStepStatus(row, StepFailed);
+    }
 
     row = AddStepRow(nextRow++, L"Create directory");
     // The uninstaller removes again, when empty, the folders above the install folder that the
     // install made, so that an install into a new folder tree leaves nothing behind.
     CString newParents;
-    if (CreateDirectoryTree(m_strInstallPath, &newParents)) {
+    if (CreateDirectoryTree(m_strInstallPath, &newParents))
         SetStepStatus(row, StepDone);
-    } else {
-        SetStepStatus(row, StepFailed);
-        SetStepError(row, m_strError);
-    }
+    else
+        FailStep(row, m_strError, m_nSystemError);
     // The script's first line, formed once the folder exists: a folder name that the uninstaller
     // can only hold in its short form has one only then.
     script = QuotedScriptPath(exePath) + L" -close\n";
@@ -53,18 +57,15 @@ bool CInstallerDlg::DoInstall(bool allUsers) {
         // A help file with a zone marker opens with its pages blocked. Having none is not an error.
         DeleteZoneMarker(helpPath + L":Zone.Identifier");
     } else {
-        SetStepStatus(row, StepFailed);
-        SetStepError(row, m_strError);
+        FailStep(row, m_strError, m_nSystemError);
     }
     script += L"del " + QuotedScriptPath(helpPath) + L"\n";
 
     row = AddStepRow(nextRow++, L"Copy 'memotack.exe'");
-    if (ExtractPayload(IDR_PAYLOAD_EXE, exePath)) {
+    if (ExtractPayload(IDR_PAYLOAD_EXE, exePath))
         SetStepStatus(row, StepDone);
-    } else {
-        SetStepStatus(row, StepFailed);
-        SetStepError(row, m_strError);
-    }
+    else
+        FailStep(row, m_strError, m_nSystemError);
     script += L"del " + QuotedScriptPath(exePath) + L"\n";
 
     if (m_bStartMenuItems) CreateStartMenuItems(nextRow++, allUsers, script);
@@ -74,6 +75,17 @@ bool CInstallerDlg::DoInstall(bool allUsers) {
     if (m_bRunAfter) LaunchInstalledFile(nextRow++, L"Run Memotack", exePath);
     if (m_bShowHelp) LaunchInstalledFile(nextRow++, L"Show help file", helpPath);
     return true;
+}
+
+void CInstallerDlg::FailStep(int row, const CString& text, DWORD systemError) {
+    SetStepError(row, text, WithSystemError(text, systemError));
+    SetStepStatus(row, StepFailed);
+}
+
+bool CInstallerDlg::SetError(const CString& text, DWORD systemError) {
+    m_strError = text;
+    m_nSystemError = systemError;
+    return false;
 }
 
 void CInstallerDlg::DeleteZoneMarker(const CString& streamPath) { ::DeleteFileW(streamPath); }
@@ -96,10 +108,7 @@ bool CInstallerDlg::CreateDirectoryTree(const CString& path, CString* createdPar
             if (createdParents && separator < folderEnd) *createdParents = prefix + L"\n" + *createdParents;
         } else {
             DWORD error = ::GetLastError();
-            if (error != ERROR_ALREADY_EXISTS) {
-                m_strError = GetSystemErrorText(error);
-                return false;
-            }
+            if (error != ERROR_ALREADY_EXISTS) return SetError(GetSystemErrorText(error), error);
         }
     }
     // Without its trailing separator, so that a file in the folder's place is reported as such;
@@ -108,12 +117,10 @@ bool CInstallerDlg::CreateDirectoryTree(const CString& path, CString* createdPar
     if (work.GetLength() > 1 && work[work.GetLength() - 2] != L':') folder.Truncate(work.GetLength() - 1);
     DWORD attributes = ::GetFileAttributesW(folder);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        m_strError = GetSystemErrorText(::GetLastError());
-        return false;
+        const DWORD error = ::GetLastError();
+        return SetError(GetSystemErrorText(error), error);
     }
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        m_strError = GetSystemErrorText(ERROR_ALREADY_EXISTS);
-        return false;
-    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return SetError(GetSystemErrorText(ERROR_ALREADY_EXISTS), ERROR_ALREADY_EXISTS);
     return true;
 }

@@ -4,6 +4,7 @@
 
 #include <errno.h>
 #include <shlobj.h>
+#include <stdlib.h>
 #include <wchar.h>
 
 namespace {
@@ -24,12 +25,12 @@ bool LookUpShellFolder(int csidl, CString& folder) {
 
 // Writes the step's shortcut and marks its row by the result.
 void CInstallerDlg::CreateShortcutRow(int row, const CString& shortcut) {
-    if (CreateShortcut(m_strInstallPath + L"\\memotack.exe", L"Memotack", shortcut, m_strInstallPath) == S_OK) {
+    const HRESULT result =
+        CreateShortcut(m_strInstallPath + L"\\memotack.exe", L"Memotack", shortcut, m_strInstallPath);
+    if (result == S_OK)
         SetStepStatus(row, StepDone);
-    } else {
-        SetStepError(row, L"Can't create at: " + shortcut);
-        SetStepStatus(row, StepFailed);
-    }
+    else
+        FailStep(row, L"Can't create at: " + shortcut, static_cast<DWORD>(result));
 }
 
 HRESULT CInstallerDlg::CreateShortcut(const CString& target,
@@ -69,18 +70,18 @@ void CInstallerDlg::CreateStartMenuItems(int row, bool allUsers, CString& script
     if (!LookUpShellFolder(allUsers ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS, programs)) {
         // Without the programs folder there is nowhere sound to put the folder: the step fails
         // rather than create one relative to the current drive.
-        SetStepError(row, CString(L"Can't create directory at: ") +
-                              (allUsers ? L"Start Menu\\Programs (all users)" : L"Start Menu\\Programs") +
-                              L"\\Memotack");
-        SetStepStatus(row, StepFailed);
+        FailStep(row,
+                 CString(L"Can't create directory at: ") +
+                     (allUsers ? L"Start Menu\\Programs (all users)" : L"Start Menu\\Programs") + L"\\Memotack",
+                 ::GetLastError());
         return;
     }
     CString folder = programs + L"\\Memotack";
     CString shortcut = folder + kShortcutName;
 
     if (::_wmkdir(folder) != 0 && errno != EEXIST) {
-        SetStepError(row, L"Can't create directory at: " + folder);
-        SetStepStatus(row, StepFailed);
+        // The run-time keeps the system's code behind errno.
+        FailStep(row, L"Can't create directory at: " + folder, static_cast<DWORD>(_doserrno));
         return;
     }
     CreateShortcutRow(row, shortcut);

@@ -19,3 +19,20 @@ CString GetSystemErrorText(DWORD code) {
     text.Format(L"Unknown error code %08x (%d)", static_cast<unsigned>(code), static_cast<int>(code & 0xFFFF));
     return text;
 }
+
+CString DescribeSystemError(DWORD code) {
+    CString text;
+    if (code & 0x80000000) {
+        const HRESULT hr = static_cast<HRESULT>(code);
+        text.Format(L"system error 0x%08X: ", static_cast<unsigned>(code));
+        return text + GetSystemErrorText(HRESULT_FACILITY(hr) == FACILITY_WIN32 ? HRESULT_CODE(hr) : code);
+    }
+    text.Format(L"system error %lu: ", code);
+    return text + GetSystemErrorText(code);
+}
+
+CString WithSystemError(const CString& text, DWORD code) {
+    if (code == 0) return text;
+    if (text.IsEmpty()) return DescribeSystemError(code);
+    return text + L" (" + DescribeSystemError(code) + L")";
+}

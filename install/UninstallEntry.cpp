@@ -35,10 +35,9 @@ bool IsWow64() {
 // The Add/Remove Programs entry. Every value is attempted; one failed write fails the row.
 void CInstallerDlg::CreateUninstallEntry(int row, const CString& windowsFolder) {
     row = AddStepRow(row, L"Create Add/Remove Programs entry");
-    bool success = true;
     RegKey key;
     // A key that cannot be created leaves key empty, and every write below then fails.
-    ::RegCreateKeyW(HKEY_LOCAL_MACHINE, kUninstallKey, key.Receive());
+    const LONG created = ::RegCreateKeyW(HKEY_LOCAL_MACHINE, kUninstallKey, key.Receive());
     const LONG results[] = {
         SetText(key.Get(), L"DisplayName", L"Memotack 8.0a"),
         SetText(key.Get(), L"UninstallString", UninstallerPath(windowsFolder)),
@@ -54,15 +53,15 @@ void CInstallerDlg::CreateUninstallEntry(int row, const CString& windowsFolder) 
         SetNumber(key.Get(), L"NoModify", 1),
     };
     key.Close();
+    // The log names the first failure, which is the key's own when it could not be created.
+    LONG failure = created;
     for (LONG result : results) {
-        if (result != ERROR_SUCCESS) success = false;
+        if (failure == ERROR_SUCCESS) failure = result;
     }
-    if (success) {
+    if (failure == ERROR_SUCCESS)
         SetStepStatus(row, StepDone);
-    } else {
-        SetStepError(row, CString(L"Failure writing to: ") + kUninstallKey);
-        SetStepStatus(row, StepFailed);
-    }
+    else
+        FailStep(row, CString(L"Failure writing to: ") + kUninstallKey, static_cast<DWORD>(failure));
 }
 
 // Appends the closing lines to the script and writes the uninstaller into the Windows folder, in
@@ -95,8 +94,7 @@ void CInstallerDlg::CreateUninstaller(int row,
     // error that writing it would give.
     CString unwritable = UnwritablePath(script);
     if (!unwritable.IsEmpty()) {
-        SetStepError(row, L"Can't write into the uninstaller: " + unwritable);
-        SetStepStatus(row, StepFailed);
+        FailStep(row, L"Can't write into the uninstaller: " + unwritable, 0);
         return;
     }
     // Written in full beside the uninstaller, then moved over it: any failure leaves an earlier
@@ -116,11 +114,11 @@ void CInstallerDlg::CreateUninstaller(int row,
     } catch (CFileException* error) {
         wchar_t message[256] = {};
         BOOL described = error->GetErrorMessage(message, 256);
+        const DWORD code = static_cast<DWORD>(error->m_lOsError);
         error->Delete();
         // The file object is gone by now, its handle closed.
         ::DeleteFileW(temporary);
         // A failed row always says something, even for an error the system has no text for.
-        SetStepError(row, described ? CString(message) : L"Failure writing to: " + uninstaller);
-        SetStepStatus(row, StepFailed);
+        FailStep(row, described ? CString(message) : L"Failure writing to: " + uninstaller, code);
     }
 }

@@ -68,42 +68,61 @@ bool UnpackFirstEntry(const BYTE* data, int size, std::unique_ptr<BYTE[]>* conte
 
 bool CInstallerDlg::ExtractPayload(WORD resourceId, CString destination) {
     CResourceFile resource;
+    CString text;
     if (!resource.OpenResource(nullptr, MAKEINTRESOURCEW(resourceId), L"BINARY")) {
-        m_strError.Format(L"Resource %i not found in installer", resourceId);
-        return false;
+        text.Format(L"Resource %i not found in installer", resourceId);
+        return SetError(text, ::GetLastError());
     }
     if (!resource.GetByteBuffer()) {
-        m_strError.Format(L"GetByteBuffer() failed for resource %i", resourceId);
-        return false;
+        text.Format(L"GetByteBuffer() failed for resource %i", resourceId);
+        return SetError(text, 0);
     }
     // Nothing is written unless the whole file decompressed and checked out, so a damaged payload
     // leaves an existing file untouched.
     std::unique_ptr<BYTE[]> content;
     int contentSize = 0;
     if (!UnpackFirstEntry(resource.GetByteBuffer(), resource.GetSize(), &content, &contentSize)) {
-        m_strError.Format(L"Resource %i in installer is damaged and cannot be unpacked", resourceId);
-        return false;
+        text.Format(L"Resource %i in installer is damaged and cannot be unpacked", resourceId);
+        return SetError(text, 0);
     }
 
     // The copy of the resource is no longer read: its memory goes back before the file is written.
     resource.Close();
-    CFile file;
+    return ReplaceFile(destination, content.get(), static_cast<UINT>(contentSize));
+}
+
+// Writes the whole content to a new file beside destination, puts it on the disk and only then
+// moves it over destination: a failure, or an end of the process at any point, leaves an earlier
+// file as it was. The new file has a name of its own (CREATE_NEW): nothing else writes through it.
+bool CInstallerDlg::ReplaceFile(const CString& destination, const BYTE* content, UINT size) {
+    CString temporary;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 100 && handle == INVALID_HANDLE_VALUE; ++attempt) {
+        temporary.Format(L"%ls.%d.new", destination.GetString(), attempt);
+        handle = ::CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS) break;
+    }
+    // A file that cannot be opened and one that cannot be replaced read alike to the user: the
+    // log names the system's reason.
+    if (handle == INVALID_HANDLE_VALUE) return SetError(L"Could not open file for writing", ::GetLastError());
+    CFile file(handle);
     try {
-        if (!file.Open(destination, CFile::modeCreate | CFile::modeWrite)) {
-            m_strError = L"Could not open file for writing";
-            return false;
-        }
-        file.Write(content.get(), static_cast<UINT>(contentSize));
+        file.Write(content, size);
+        file.Flush();
         file.Close();
-        return true;
     } catch (CFileException* error) {
         wchar_t text[MAX_PATH] = {};
         if (!error->GetErrorMessage(text, MAX_PATH)) wcscpy(text, L"Could not write file");
+        const DWORD code = static_cast<DWORD>(error->m_lOsError);
         error->Delete();
-        m_strError = text;
-        // The file was truncated when it was opened: a partial copy is worth less than none.
         file.Abort();
-        ::DeleteFileW(destination);
-        return false;
+        ::DeleteFileW(temporary);
+        return SetError(text, code);
     }
+    if (!::MoveFileExW(temporary, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD code = ::GetLastError();
+        ::DeleteFileW(temporary);
+        return SetError(L"Could not open file for writing", code);
+    }
+    return true;
 }

@@ -53,10 +53,17 @@ public:
     void SetUpProgressList();
     int AddStepRow(int row, const CString& label);
     void SetStepStatus(int row, int status);
-    void SetStepError(int row, const CString& text);
+    // text is what the row shows; the log's line gets logText instead, when one is given.
+    void SetStepError(int row, const CString& text, const CString& logText = CString());
 
     // Install sequence (install/InstallSequence.cpp). Always returns true: failures show in rows.
     bool DoInstall(bool allUsers);
+    // Marks row failed with text. The log's line also names the system error that caused the
+    // failure: a Win32 error code, or an HRESULT; 0 when no system call failed.
+    void FailStep(int row, const CString& text, DWORD systemError);
+    // Leaves text and systemError in m_strError and m_nSystemError; returns false, for the
+    // routines that report that way.
+    bool SetError(const CString& text, DWORD systemError);
     // Creates every missing folder along path; on failure leaves the system's message in m_strError.
     // createdParents, when given, receives the folders above the last one that this call created,
     // nearest first, one a line (also when it fails: what it made stays).
@@ -87,6 +94,9 @@ public:
     // Writes the first entry of payload resource resourceId to destination (payload/PayloadExtraction.cpp).
     // On failure returns false with the message in m_strError.
     bool ExtractPayload(WORD resourceId, CString destination);
+    // Replaces destination with size bytes of content through a new file beside it; on failure
+    // destination is as it was, and the message is in m_strError.
+    bool ReplaceFile(const CString& destination, const BYTE* content, UINT size);
 
     // Message handlers.
     void OnPaint();
@@ -104,6 +114,9 @@ public:
     CListCtrl m_progressList;
     bool m_bInstalled;
     CString m_strError;
+    // The system's error code behind m_strError (a Win32 code or an HRESULT), for the log; 0 when
+    // the failure was the installer's own finding.
+    DWORD m_nSystemError = 0;
     bool m_bSilent;
     bool m_bStartMenuItems;
     CString m_strInstallPath;

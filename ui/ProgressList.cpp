@@ -39,8 +39,8 @@ void CInstallerDlg::SetStepStatus(int row, int status) {
     Invalidate(TRUE);
 }
 
-void CInstallerDlg::SetStepError(int row, const CString& text) {
-    m_log.RowError(text);
+void CInstallerDlg::SetStepError(int row, const CString& text, const CString& logText) {
+    m_log.RowError(logText.IsEmpty() ? text : logText);
     if (m_bSilent) return;
     m_progressList.SetItemText(row, 1, text);
 }
