@@ -1,6 +1,7 @@
 #include "framework/CFileException.h"
 #include "framework/CStdioFile.h"
 #include "framework/Handles.h"
+#include "install/SavedKey.h"
 #include "install/UninstallerScript.h"
 #include "ui/InstallerDlg.h"
 
@@ -33,8 +34,9 @@ bool IsWow64() {
 }  // namespace
 
 // The Add/Remove Programs entry. Every value is attempted; one failed write fails the row.
-void CInstallerDlg::CreateUninstallEntry(int row, const CString& windowsFolder) {
+void CInstallerDlg::CreateUninstallEntry(int row, const CString& windowsFolder, SavedKey* earlier) {
     row = AddStepRow(row, L"Create Add/Remove Programs entry");
+    if (earlier) earlier->Save(HKEY_LOCAL_MACHINE, kUninstallKey);
     RegKey key;
     // A key that cannot be created leaves key empty, and every write below then fails.
     const LONG created = ::RegCreateKeyW(HKEY_LOCAL_MACHINE, kUninstallKey, key.Receive());
@@ -58,10 +60,12 @@ void CInstallerDlg::CreateUninstallEntry(int row, const CString& windowsFolder) 
     for (LONG result : results) {
         if (failure == ERROR_SUCCESS) failure = result;
     }
-    if (failure == ERROR_SUCCESS)
+    if (failure == ERROR_SUCCESS) {
         SetStepStatus(row, StepDone);
-    else
-        FailStep(row, CString(L"Failure writing to: ") + kUninstallKey, static_cast<DWORD>(failure));
+        return;
+    }
+    if (earlier) earlier->Restore(HKEY_LOCAL_MACHINE, kUninstallKey);
+    FailStep(row, CString(L"Failure writing to: ") + kUninstallKey, static_cast<DWORD>(failure));
 }
 
 // Appends the closing lines to the script and writes the uninstaller into the Windows folder, in
@@ -76,7 +80,8 @@ void CInstallerDlg::CreateUninstallEntry(int row, const CString& windowsFolder) 
 void CInstallerDlg::CreateUninstaller(int row,
                                       const CString& windowsFolder,
                                       CString& script,
-                                      const CString& parentFolders) {
+                                      const CString& parentFolders,
+                                      const SavedKey* earlier) {
     script += L">\"%TEMP%\\delmtq.reg\" echo REGEDIT4\n";
     script += L">>\"%TEMP%\\delmtq.reg\" echo.\n";
     script += CString(L">>\"%TEMP%\\delmtq.reg\" echo [-HKEY_LOCAL_MACHINE\\") + kUninstallKey + L"]\n";
@@ -94,6 +99,7 @@ void CInstallerDlg::CreateUninstaller(int row,
     // error that writing it would give.
     CString unwritable = UnwritablePath(script);
     if (!unwritable.IsEmpty()) {
+        if (earlier) earlier->Restore(HKEY_LOCAL_MACHINE, kUninstallKey);
         FailStep(row, L"Can't write into the uninstaller: " + unwritable, 0);
         return;
     }
@@ -118,6 +124,7 @@ void CInstallerDlg::CreateUninstaller(int row,
         error->Delete();
         // The file object is gone by now, its handle closed.
         ::DeleteFileW(temporary);
+        if (earlier) earlier->Restore(HKEY_LOCAL_MACHINE, kUninstallKey);
         // A failed row always says something, even for an error the system has no text for.
         FailStep(row, described ? CString(message) : L"Failure writing to: " + uninstaller, code);
     }

@@ -1,3 +1,4 @@
+#include "install/SavedKey.h"
 #include "install/UninstallerScript.h"
 #include "tests/install/StepRowProbe.h"
 
@@ -200,6 +201,45 @@ TEST_F(UninstallEntryTest, UninstallerThatCannotBeWrittenFailsTheRow) {
     for (int row : {2, 3}) EXPECT_EQ(StepFailed, probe.Status(row)) << row;
     EXPECT_EQ("earlier uninstaller\r\n", ReadFileBytes(Uninstaller()));
     EXPECT_EQ(FileNames(m_windowsFolder), std::vector<CString>{L"uninstallmemotack.bat"});
+}
+
+// An entry must never name an uninstaller that is missing or an earlier install's: when the
+// uninstaller cannot be written, the entry is as it was before, or gone when there was none.
+TEST_F(UninstallEntryTest, AnUninstallerThatCannotBeWrittenPutsTheEntryBack) {
+    for (bool earlierInstall : {false, true}) {
+        SCOPED_TRACE(earlierInstall ? "over an earlier install" : "no earlier install");
+        ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
+        if (earlierInstall) {
+            RegKey key;
+            ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyW(HKEY_LOCAL_MACHINE, kKey, key.Receive()));
+            const CString folder = L"C:\\Earlier";
+            ::RegSetValueExW(key.Get(), L"InstallLocation", 0, REG_SZ, TextBytes(folder).data(),
+                             static_cast<DWORD>(TextBytes(folder).size()));
+            ::RegSetValueExW(key.Get(), L"Odd", 0, REG_BINARY, reinterpret_cast<const BYTE*>("\x01\x02\x03"), 3);
+        }
+        SavedKey earlier;
+        const int row = earlierInstall ? 2 : 0;
+        probe.dlg.CreateUninstallEntry(row, m_windowsFolder + L"\\missing", &earlier);
+        ASSERT_EQ(StepDone, probe.Status(row));
+        CString script;
+        probe.dlg.CreateUninstaller(row + 1, m_windowsFolder + L"\\missing", script, CString(), &earlier);
+        EXPECT_EQ(StepFailed, probe.Status(row + 1));
+
+        RegKey key;
+        const LONG opened = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, key.Receive());
+        if (!earlierInstall) {
+            EXPECT_EQ(ERROR_FILE_NOT_FOUND, opened);
+            continue;
+        }
+        ASSERT_EQ(ERROR_SUCCESS, opened);
+        DWORD valueCount = 0;
+        ::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, nullptr,
+                           nullptr, nullptr, nullptr);
+        EXPECT_EQ(2u, valueCount);
+        EXPECT_EQ(TextBytes(L"C:\\Earlier"), ReadValue(key.Get(), L"InstallLocation").data);
+        EXPECT_EQ(REG_BINARY, ReadValue(key.Get(), L"Odd").type);
+        EXPECT_EQ((std::vector<BYTE>{1, 2, 3}), ReadValue(key.Get(), L"Odd").data);
+    }
 }
 
 // The uninstaller is read by cmd in the OEM code page, which follows the system's language.
