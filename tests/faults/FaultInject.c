@@ -101,7 +101,7 @@ enum {
     F_CreateFileW, F_WriteFile, F_FlushFileBuffers, F_SetEndOfFile, F_DeleteFileW, F_GetFileAttributesW,
     F_GetFullPathNameW, F_GetShortPathNameW, F_GetLongPathNameW, F_GetFileInformationByHandle, F_MoveFileExW,
     F_CreateDirectoryW, F_wmkdir, F_SHCreateDirectoryExW, F_RegCreateKeyW, F_RegSetValueExW, F_RegCloseKey,
-    F_RegDeleteKeyW, F_SHGetSpecialFolderPathW, F_CoInitialize, F_CoCreateInstance, F_FindResourceW,
+    F_RegDeleteKeyW, F_RegOpenKeyExW, F_RegQueryInfoKeyW, F_RegEnumValueW, F_RegQueryValueExW, F_SHGetSpecialFolderPathW, F_CoInitialize, F_CoCreateInstance, F_FindResourceW,
     F_SizeofResource, F_LoadResource, F_LockResource, F_GetVersionExW, F_LoadLibraryW, F_GetProcAddress,
     F_GetFinalPathNameByHandleW, F_QueryInterface, F_SetPath, F_SetDescription, F_SetWorkingDirectory, F_Save,
     F_Count
@@ -228,6 +228,39 @@ static LONG WINAPI Hook_RegCloseKey(HKEY key) {
 static LONG WINAPI Hook_RegDeleteKeyW(HKEY parent, LPCWSTR name) {
     if (FAILS(F_RegDeleteKeyW, name)) return (LONG)kFunctions[F_RegDeleteKeyW].error;
     return REAL(F_RegDeleteKeyW, LONG(WINAPI*)(HKEY, LPCWSTR))(parent, name);
+}
+
+static LONG WINAPI Hook_RegOpenKeyExW(HKEY parent, LPCWSTR name, DWORD options, REGSAM access, PHKEY key) {
+    if (FAILS(F_RegOpenKeyExW, name)) return (LONG)kFunctions[F_RegOpenKeyExW].error;
+    LONG result = REAL(F_RegOpenKeyExW, LONG(WINAPI*)(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY))(parent, name, options,
+                                                                                          access, key);
+    if (result == ERROR_SUCCESS) Remember(*key, name);
+    return result;
+}
+
+static LONG WINAPI Hook_RegQueryInfoKeyW(HKEY key, LPWSTR className, LPDWORD classLength, LPDWORD reserved,
+                                         LPDWORD subkeys, LPDWORD longestSubkey, LPDWORD longestClass, LPDWORD values,
+                                         LPDWORD longestValueName, LPDWORD longestValue, LPDWORD security,
+                                         PFILETIME written) {
+    if (FAILS(F_RegQueryInfoKeyW, NameOf(key))) return (LONG)kFunctions[F_RegQueryInfoKeyW].error;
+    return REAL(F_RegQueryInfoKeyW, LONG(WINAPI*)(HKEY, LPWSTR, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD,
+                                                   LPDWORD, LPDWORD, LPDWORD, PFILETIME))(
+        key, className, classLength, reserved, subkeys, longestSubkey, longestClass, values, longestValueName,
+        longestValue, security, written);
+}
+
+static LONG WINAPI Hook_RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPDWORD reserved,
+                                      LPDWORD type, LPBYTE data, LPDWORD size) {
+    if (FAILS(F_RegEnumValueW, NameOf(key))) return (LONG)kFunctions[F_RegEnumValueW].error;
+    return REAL(F_RegEnumValueW, LONG(WINAPI*)(HKEY, DWORD, LPWSTR, LPDWORD, LPDWORD, LPDWORD, LPBYTE, LPDWORD))(
+        key, index, name, nameLength, reserved, type, data, size);
+}
+
+static LONG WINAPI Hook_RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                                         LPDWORD size) {
+    if (FAILS(F_RegQueryValueExW, name)) return (LONG)kFunctions[F_RegQueryValueExW].error;
+    return REAL(F_RegQueryValueExW, LONG(WINAPI*)(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD))(key, name, reserved,
+                                                                                                   type, data, size);
 }
 
 static BOOL WINAPI Hook_SHGetSpecialFolderPathW(HWND owner, LPWSTR buffer, int folder, BOOL create) {
@@ -385,6 +418,10 @@ static Function kFunctions[F_Count] = {
     FUNCTION("advapi32.dll", RegSetValueExW, "registry", ERROR_ACCESS_DENIED),
     FUNCTION("advapi32.dll", RegCloseKey, "registry", ERROR_INVALID_HANDLE),
     FUNCTION("advapi32.dll", RegDeleteKeyW, "registry", ERROR_ACCESS_DENIED),
+    FUNCTION("advapi32.dll", RegOpenKeyExW, "registry", ERROR_ACCESS_DENIED),
+    FUNCTION("advapi32.dll", RegQueryInfoKeyW, "registry", ERROR_ACCESS_DENIED),
+    FUNCTION("advapi32.dll", RegEnumValueW, "registry", ERROR_ACCESS_DENIED),
+    FUNCTION("advapi32.dll", RegQueryValueExW, "registry", ERROR_ACCESS_DENIED),
     FUNCTION("shell32.dll", SHGetSpecialFolderPathW, "shell", ERROR_ACCESS_DENIED),
     FUNCTION("ole32.dll", CoInitialize, "com", (DWORD)E_OUTOFMEMORY),
     FUNCTION("ole32.dll", CoCreateInstance, "com", (DWORD)E_OUTOFMEMORY),
