@@ -40,7 +40,7 @@ WATCHED = [
     "ProgramData/Microsoft/Windows/Start Menu/Programs/StartUp",
     "ProgramData/Microsoft/Windows/Start Menu/Programs/Memotack",
 ]
-MACHINE_CLASSES = {"file", "folder", "registry", "shell", "com", "move"}
+MACHINE_CLASSES = {"file", "folder", "registry", "shell", "com", "move", "lock"}
 
 # The command line; the folder of an earlier install (or earlier files); the folder the run writes
 # its files to. Both folders' payload files hold bytes of their own before each run. ctest runs the
