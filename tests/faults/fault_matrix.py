@@ -363,14 +363,17 @@ def main():
                 started = time.monotonic()
                 fault = f"{call['function']}:{call['n']}{'+' if how == 'later' else ''}"
                 run = Run(scenario, fault=fault, entry_before=before_entry)
+                ran = time.monotonic()
                 total_runs += 1
                 problems = judge.judge(call, run, snapshot())
+                judged = time.monotonic()
                 if not problems and run.exit == "1603" and "Create uninstaller: done" in run.log:
                     problems = judge.uninstall_problems(run)
                 violations += bool(problems)
                 print(f"{'VIOLATION' if problems else 'ok'} {name} {fault} [{call['kind']} {call['target']}]: "
-                      f"exit code {run.exit} ({time.monotonic() - started:.0f} s)"
-                      + "".join(f"\n    {p}" for p in problems), flush=True)
+                      f"exit code {run.exit} (run {ran - started:.0f} s, checks {judged - ran:.0f} s, "
+                      f"uninstaller {time.monotonic() - judged:.0f} s)" + "".join(f"\n    {p}" for p in problems),
+                      flush=True)
     restore(baseline_files)
     print(f"fault injection: {total_calls} calls, {total_runs} runs, {violations} violations")
     return 1 if violations else 0
