@@ -70,6 +70,7 @@ bool CInstallerDlg::DoInstall(bool allUsers) {
 
     if (m_bStartMenuItems) CreateStartMenuItems(nextRow++, allUsers, script);
     CreateStartupShortcut(nextRow++, allUsers, script);
+    if (m_bEarlierEntry) AddEarlierInstallLines(windowsFolder, script);
     CreateUninstallEntry(nextRow++, windowsFolder);
     CreateUninstaller(nextRow++, windowsFolder, script, newParents);
     if (m_bRunAfter) LaunchInstalledFile(nextRow++, L"Run Memotack", exePath);

@@ -24,6 +24,28 @@ LONG SetNumber(HKEY key, LPCWSTR name, DWORD number) {
 // The uninstaller batch file; the registry entry names it as the uninstall command.
 CString UninstallerPath(const CString& windowsFolder) { return windowsFolder + L"\\uninstallmemotack.bat"; }
 
+// The installed files' size in KB, rounded up, for the entry's estimate; a file whose size cannot
+// be read (a copy that failed) counts as none.
+DWORD InstalledKilobytes(const CString& folder) {
+    static const wchar_t* const kFiles[] = {L"\\memotack.exe", L"\\memotack.chm"};
+    ULONGLONG bytes = 0;
+    for (LPCWSTR name : kFiles) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (::GetFileAttributesExW(folder + name, GetFileExInfoStandard, &data))
+            bytes += (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    }
+    return static_cast<DWORD>((bytes + 1023) >> 10);
+}
+
+// Today's local date as YYYYMMDD, the form InstallDate takes.
+CString Today() {
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    CString text;
+    text.Format(L"%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
+    return text;
+}
+
 // A 32-bit program on 64-bit Windows.
 bool IsWow64() {
     BOOL wow64 = FALSE;
@@ -51,6 +73,12 @@ void CInstallerDlg::CreateUninstallEntry(int row, const CString& windowsFolder) 
         SetText(key.Get(), L"DisplayIcon", m_strInstallPath + L"\\memotack.exe"),
         SetNumber(key.Get(), L"NoRepair", 1),
         SetNumber(key.Get(), L"NoModify", 1),
+        // What inventory and deployment tools read besides: the version, the command that removes
+        // the program without asking anything, the size and the date.
+        SetText(key.Get(), L"DisplayVersion", L"8.0a"),
+        SetText(key.Get(), L"QuietUninstallString", L"\"" + UninstallerPath(windowsFolder) + L"\""),
+        SetNumber(key.Get(), L"EstimatedSize", InstalledKilobytes(m_strInstallPath)),
+        SetText(key.Get(), L"InstallDate", Today()),
     };
     key.Close();
     // The log names the first failure, which is the key's own when it could not be created.
