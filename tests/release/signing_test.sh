@@ -8,7 +8,7 @@
 # starts (every execve traced, with its environment and command line) and appears in no output.
 # A PIN in the environment, signing variables without a whole identity, a signed release without
 # a time-stamp URL, -o inside -w and a -w folder holding other files each stop it before anything is
-# built; a check that fails leaves DIST_DIR as it was. A vendor's memotack.exe that is signed already
+# built; a step that fails at the end leaves DIST_DIR as it was. A vendor's memotack.exe that is signed already
 # keeps its signature (PKCS#12, its password through a file descriptor, --no-timestamp). A run
 # without an identity says in one line that it is unsigned and carries exactly the vendor's file
 # given as a STRING; its installer, signed twice with the PKCS#12 identity, gives the same bytes,
@@ -69,16 +69,12 @@ check "without a time-stamp URL a signed release stops" grep -q 'MEMOTACK_TIMEST
 ) || E2E_FAILURES=$((E2E_FAILURES + $?))
 release stopped 1 -o "$work/work/dist" --no-timestamp
 check "-o inside -w is refused" grep -q 'lies inside -w' "$work/stopped.log"
-mkdir -p "$work/other/src"
-release other 1 -w "$work/other" --no-timestamp
-check "a -w folder with other files is refused, nothing deleted" test -d "$work/other/src" -a ! -e "$work/other/build"
+mkdir -p "$work/other/work/src"
+release other 1 -w "$work/other/work" --no-timestamp
+check "a -w folder with other files is refused, nothing deleted" grep -q 'holds files this script did not put there' \
+    "$work/other.log"
+check "... nothing deleted" test -d "$work/other/work/src" -a ! -e "$work/other/work/build"
 check "nothing reached DIST_DIR" test ! -e "$work/stopped/memotack_setup.exe" -a ! -e "$work/other/memotack_setup.exe"
-
-# --- A check that fails (the signature does not verify against the CA given) leaves DIST_DIR as it was.
-mkdir -p "$work/kept" && echo "an earlier release" >"$work/kept/memotack_setup.exe"
-MEMOTACK_SIGN_CA="$work/id/other-ca.pem" release kept 1 --no-timestamp
-check_eq "a failed check: DIST_DIR as it was" "memotack_setup.exe: an earlier release" \
-    "$(ls -A "$work/kept"): $(cat "$work/kept/memotack_setup.exe")"
 
 # --- Signed with the token, time-stamped, the vendor's unsigned memotack.exe given as a PATH, every execve traced.
 # The authority answers for as long as a release may take and then stops by itself.
@@ -115,7 +111,7 @@ check "one byte changed: verification fails" fails verifies -CAfile "$work/id/ca
 check "SHA256SUMS matches" bash -c "cd '$work/signed' && sha256sum --quiet -c SHA256SUMS"
 
 unset MEMOTACK_SIGN_PKCS11_MODULE MEMOTACK_SIGN_PKCS11_KEY MEMOTACK_SIGN_PKCS11_CERT MEMOTACK_SIGN_PIN_FILE \
-    MEMOTACK_TIMESTAMP_URL MEMOTACK_TIMESTAMP_CA
+    MEMOTACK_TIMESTAMP_URL
 # A vendor's memotack.exe that is signed already is packed as it is, not signed again.
 cp "$extracted" "$work/vendor-signed.exe"
 MEMOTACK_SIGN_PKCS12="$work/id/signer.p12" MEMOTACK_SIGN_PASSWORD_FILE=/dev/fd/3 \
@@ -123,7 +119,14 @@ MEMOTACK_SIGN_PKCS12="$work/id/signer.p12" MEMOTACK_SIGN_PASSWORD_FILE=/dev/fd/3
 check "a signed vendor memotack.exe keeps its signature" cmp "$work/vendor-signed.exe" "$extracted"
 check "the password appears in no output" fails grep -qF "$password" "$work/vendor.log"
 
-unset MEMOTACK_SIGN_CA
+unset MEMOTACK_SIGN_CA MEMOTACK_TIMESTAMP_CA
+# A step that fails last, once the installer is built, signed and checked (the manifest's download
+# URL is refused), leaves DIST_DIR as it was.
+mkdir -p "$work/kept" && echo "an earlier release" >"$work/kept/memotack_setup.exe"
+MEMOTACK_RELEASE_URL=ftp://downloads.example/ release kept 1
+check "the last step failed" grep -q 'the winget manifest step failed' "$work/kept.log"
+check_eq "a failed step: DIST_DIR as it was" "memotack_setup.exe: an earlier release" \
+    "$(ls -A "$work/kept"): $(cat "$work/kept/memotack_setup.exe")"
 release unsigned 0 -- -DMEMOTACK_PAYLOAD_EXE:STRING="$work/vendor.exe"
 unsigned="$work/unsigned/memotack_setup.exe"
 check_eq "unsigned release: lines saying so" 1 "$(grep -c 'is NOT signed' "$work/unsigned.log")"
