@@ -90,8 +90,8 @@ CString WindowsDescription() {
     if (ownKnown && queriedKnown &&
         (own.dwMajorVersion != queried.dwMajorVersion || own.dwMinorVersion != queried.dwMinorVersion)) {
         CString queriedText;
-        queriedText.Format(L" (%lu.%lu to the version query that decides the Start Menu items)",
-                           queried.dwMajorVersion, queried.dwMinorVersion);
+        queriedText.Format(L" (%lu.%lu to the version query that decides the Start Menu items)", queried.dwMajorVersion,
+                           queried.dwMinorVersion);
         text += queriedText;
     } else if (!ownKnown && queriedKnown) {
         text += L" (as the version query reports it)";
@@ -128,8 +128,7 @@ void CInstallerDlg::ApplyCommandLineOptions(LPCWSTR commandLine, RunMode mode) {
     if (!options.logPath.IsEmpty() && m_log.Open(options.logPath)) WriteLogHeader(commandLine, mode);
     if (options.everyone && !m_bShellFolders) m_log.WriteLine(L"-everyone: no effect, this system has no such choice");
     if (!m_strPathProblem.IsEmpty()) m_log.WriteLine(L"Refused: " + m_strPathProblem);
-    if (!earlierProblem.IsEmpty())
-        m_log.WriteLine(L"Earlier install: " + earlierProblem);
+    if (!earlierProblem.IsEmpty()) m_log.WriteLine(L"Earlier install: " + earlierProblem);
 
     if (mode == RunMode::Interactive && !m_strPathProblem.IsEmpty())
         AfxMessageBox(m_strPathProblem + L"\n\nThe installer offers its default folder instead.",

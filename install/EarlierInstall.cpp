@@ -54,8 +54,8 @@ EarlierEntry ReadEarlierEntry() {
     wchar_t location[MAX_PATH + 1] = {};
     DWORD type = REG_NONE, size = MAX_PATH * sizeof(wchar_t);
     if (status == ERROR_SUCCESS)
-        status = ::RegQueryValueExW(key.Get(), L"InstallLocation", nullptr, &type, reinterpret_cast<BYTE*>(location),
-                                    &size);
+        status =
+            ::RegQueryValueExW(key.Get(), L"InstallLocation", nullptr, &type, reinterpret_cast<BYTE*>(location), &size);
     if (status == ERROR_FILE_NOT_FOUND) return entry;
     if (status == ERROR_SUCCESS && type != REG_SZ) status = ERROR_INVALID_DATA;
     if (status == ERROR_SUCCESS)
@@ -99,8 +99,7 @@ void CInstallerDlg::AddEarlierInstallLines(const CString& windowsFolder, CString
     CString text;
     const DWORD error = ReadScript(uninstaller, text);
     if (error != ERROR_SUCCESS)
-        m_log.WriteLine(L"Earlier install: its uninstaller could not be read, so only its folder is removed with this "
-                        L"install: " +
+        m_log.WriteLine(L"Earlier install: its uninstaller cannot be read, this one removes its folder only: " +
                         WithSystemError(uninstaller, error));
     CString lines = RemovalLines(text);
     if (!m_strEarlierFolder.IsEmpty()) {

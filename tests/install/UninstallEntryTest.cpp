@@ -257,11 +257,12 @@ TEST_F(UninstallEntryTest, EarlierInstallIsWhatItsEntryAndItsUninstallerSay) {
 
     // What the earlier uninstaller removes goes into the new script once: its del and rd lines of
     // paths of their own, and the earlier folder's files and the folder in any case.
-    WriteFileBytes(Uninstaller(),
-                   "\"C:\\Old\\memotack.exe\" -close\r\ndel \"C:\\Old\\memotack.chm\"\r\ndel \"C:\\Old\\memotack.exe\"\r\n"
-                   "del \"C:\\All\\Startup\\Memotack.lnk\"\r\n>\"%TEMP%\\delmtq.reg\" echo REGEDIT4\r\n"
-                   "regedit /s \"%TEMP%\\delmtq.reg\"\r\ndel \"%TEMP%\\delmtq.reg\"\r\ndel \"a\" \"b\"\r\nrd \"\"\r\n"
-                   "rd \"C:\\Old\"\r\nrd \"C:\\100%% Old\"\r\ndel %0\r\n");
+    WriteFileBytes(
+        Uninstaller(),
+        "\"C:\\Old\\memotack.exe\" -close\r\ndel \"C:\\Old\\memotack.chm\"\r\ndel \"C:\\Old\\memotack.exe\"\r\n"
+        "del \"C:\\All\\Startup\\Memotack.lnk\"\r\n>\"%TEMP%\\delmtq.reg\" echo REGEDIT4\r\n"
+        "regedit /s \"%TEMP%\\delmtq.reg\"\r\ndel \"%TEMP%\\delmtq.reg\"\r\ndel \"a\" \"b\"\r\nrd \"\"\r\n"
+        "rd \"C:\\Old\"\r\nrd \"C:\\100%% Old\"\r\ndel %0\r\n");
     probe.dlg.m_strEarlierFolder = L"C:\\Old";
     CString script = L"\"C:\\New\\memotack.exe\" -close\ndel \"C:\\All\\Startup\\Memotack.lnk\"\n";
     probe.dlg.AddEarlierInstallLines(m_windowsFolder, script);
