@@ -124,8 +124,6 @@ void CInstallerDlg::ApplyCommandLineOptions(LPCWSTR commandLine, RunMode mode) {
         if (m_strPathProblem.IsEmpty()) m_strInstallPath = options.path;
     }
 
-    // Without a log the run asks the system nothing more than it always did.
-    if (!options.logPath.IsEmpty() && m_log.Open(options.logPath)) WriteLogHeader(commandLine, mode);
     if (options.everyone && !m_bShellFolders) m_log.WriteLine(L"-everyone: no effect, this system has no such choice");
     if (!m_strPathProblem.IsEmpty()) m_log.WriteLine(L"Refused: " + m_strPathProblem);
     if (!earlierProblem.IsEmpty()) m_log.WriteLine(L"Earlier install: " + earlierProblem);
@@ -133,6 +131,12 @@ void CInstallerDlg::ApplyCommandLineOptions(LPCWSTR commandLine, RunMode mode) {
     if (mode == RunMode::Interactive && !m_strPathProblem.IsEmpty())
         AfxMessageBox(m_strPathProblem + L"\n\nThe installer offers its default folder instead.",
                       MB_OK | MB_ICONEXCLAMATION, 0);
+}
+
+void CInstallerDlg::OpenLog(LPCWSTR commandLine, RunMode mode) {
+    const CString logPath = ParseCommandLineOptions(commandLine).logPath;
+    // Without a log the run asks the system nothing more than it always did.
+    if (!logPath.IsEmpty() && m_log.Open(logPath)) WriteLogHeader(commandLine, mode);
 }
 
 void CInstallerDlg::WriteLogHeader(LPCWSTR commandLine, RunMode mode) {

@@ -2,6 +2,7 @@
 
 #include "app/FatalErrors.h"
 #include "app/RunModes.h"
+#include "framework/CommonControls.h"
 #include "ui/InstallerDlg.h"
 
 const CWinApp::CommandEntry* CInstallerApp::GetCommandMap() const {
@@ -12,14 +13,24 @@ const CWinApp::CommandEntry* CInstallerApp::GetCommandMap() const {
     return kEntries;
 }
 
+// The log opens first, so that it can tell of every failure after it: the common controls and
+// the dialog itself are needed by every run, and a run without them installs nothing.
 BOOL CInstallerApp::InitInstance() {
     CInstallerDlg dialog;
     const RunMode mode = ChooseRunMode(m_lpCmdLine);
+    dialog.OpenLog(m_lpCmdLine, mode);
     if (mode == RunMode::Silent || mode == RunMode::ExtractOnly) EndFatalErrorsQuietly(&dialog.m_log);
-    // The dialog records its outcome whichever way it ends; a dialog that could not even be
-    // created installed nothing.
-    m_nExitCode = dialog.DoModal() == -1 ? ExitInstallFailed : dialog.m_nExitCode;
-    dialog.m_log.Close(m_nExitCode);
+    const char* failure = nullptr;
+    if (!LoadCommonControls()) {
+        failure = "the common controls (comctl32.dll, version 6) could not be loaded";
+    } else if (dialog.DoModal() == -1) {
+        failure = "the installer's window could not be created";
+    }
+    m_nExitCode = failure ? ExitInstallFailed : dialog.m_nExitCode;
+    if (failure)
+        dialog.m_log.WriteFatalError(failure, m_nExitCode);
+    else
+        dialog.m_log.Close(m_nExitCode);
     ForgetFatalErrorLog();
     return FALSE;
 }

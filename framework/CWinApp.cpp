@@ -1,7 +1,5 @@
 #include "framework/CWinApp.h"
 
-#include "framework/CommonControls.h"
-
 #include <shellapi.h>
 
 namespace {
@@ -54,12 +52,6 @@ int CWinApp::Run(HINSTANCE instance, LPWSTR commandLine) {
     m_hInstance = instance;
     m_lpCmdLine = commandLine ? commandLine : L"";
     if (m_strRequestedName.IsEmpty()) m_strAppName = FileTitleOfModule(instance);
-
-    INITCOMMONCONTROLSEX controls;
-    controls.dwSize = sizeof controls;
-    controls.dwICC = ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES;
-    CommonControls().InitCommonControlsEx(&controls);
-
     InitInstance();
     return m_nExitCode;
 }

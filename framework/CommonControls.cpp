@@ -1,11 +1,9 @@
 #include "framework/CommonControls.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 namespace {
-constexpr UINT kStatusDllNotFound = 0xC0000135;
-constexpr UINT kStatusEntryPointNotFound = 0xC0000139;
-
 // The exported names, in the order of CommonControlsApi's members.
 const char* const kNames[] = {
     "InitCommonControlsEx", "ImageList_Create",  "ImageList_Add",        "ImageList_GetImageCount",
@@ -13,21 +11,31 @@ const char* const kNames[] = {
 };
 static_assert(sizeof kNames / sizeof *kNames * sizeof(FARPROC) == sizeof(CommonControlsApi), "one name per member");
 
-void Load(CommonControlsApi& api) {
+// Constant-initialised, so no guard: the program's windows all live on one thread. Set only once
+// every function was found, so a non-null member means the table is loaded.
+CommonControlsApi g_api;
+
+bool Load() {
     HMODULE library = ::LoadLibraryW(L"comctl32.dll");
-    if (!library) ::ExitProcess(kStatusDllNotFound);
-    // Member by member, in order; the last one, DefSubclassProc, marks the table as loaded.
+    if (!library) return false;
+    CommonControlsApi api;
     for (size_t i = 0; i < sizeof kNames / sizeof *kNames; ++i) {
         FARPROC function = ::GetProcAddress(library, kNames[i]);
-        if (!function) ::ExitProcess(kStatusEntryPointNotFound);
+        if (!function) return false;
         memcpy(reinterpret_cast<char*>(&api) + i * sizeof function, &function, sizeof function);
     }
+    INITCOMMONCONTROLSEX controls;
+    controls.dwSize = sizeof controls;
+    controls.dwICC = ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES;
+    api.InitCommonControlsEx(&controls);
+    g_api = api;
+    return true;
 }
 }  // namespace
 
+const CommonControlsApi* LoadCommonControls() { return g_api.DefSubclassProc || Load() ? &g_api : nullptr; }
+
 const CommonControlsApi& CommonControls() {
-    // Constant-initialised, so no guard: the program's windows all live on one thread.
-    static CommonControlsApi api;
-    if (!api.DefSubclassProc) Load(api);
-    return api;
+    if (!LoadCommonControls()) abort();
+    return g_api;
 }

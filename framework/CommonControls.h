@@ -20,7 +20,10 @@ struct CommonControlsApi {
     decltype(&::DefSubclassProc) DefSubclassProc;
 };
 
-// Loads the library on the first call and keeps it for the life of the process. A library or
-// function that cannot be found ends the process with the status the loader ends it with for a
-// missing import (STATUS_DLL_NOT_FOUND, STATUS_ENTRYPOINT_NOT_FOUND).
+// Loads the library, registers its list view and standard classes, and keeps it for the life of
+// the process. Null when the library or one of its functions cannot be found (the system's error
+// code is then left for GetLastError); a later call tries again.
+const CommonControlsApi* LoadCommonControls();
+// The loaded library. A program checks LoadCommonControls at start-up: one that did not, and
+// runs where the library cannot be loaded, ends here with abort().
 const CommonControlsApi& CommonControls();

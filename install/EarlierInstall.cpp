@@ -2,7 +2,6 @@
 
 #include "framework/ByteBuffer.h"
 #include "framework/Handles.h"
-#include "install/SystemErrorText.h"
 #include "install/UninstallerScript.h"
 #include "ui/InstallerDlg.h"
 
@@ -92,15 +91,17 @@ CString LinesNotIn(const CString& lines, const CString& script) {
 // What the earlier uninstaller removes goes into this one, before the registry lines: its del and
 // rd lines name what the earlier install made (files, shortcuts of either audience, folders, in an
 // order that empties each folder before removing it), and the earlier folder's two files and the
-// folder itself are named whether or not it can be read. A line this script holds already is not
-// repeated. Nothing of the earlier install is removed now.
-void CInstallerDlg::AddEarlierInstallLines(const CString& windowsFolder, CString& script) {
+// folder itself are named in any case. A line this script holds already is not repeated. Nothing of
+// the earlier install is removed now. An earlier uninstaller that is gone names nothing; one that is
+// there but cannot be read stops the new one, which could not remove all it does.
+DWORD CInstallerDlg::AddEarlierInstallLines(const CString& windowsFolder, CString& script) {
     const CString uninstaller = windowsFolder + L"\\uninstallmemotack.bat";
     CString text;
     const DWORD error = ReadScript(uninstaller, text);
-    if (error != ERROR_SUCCESS)
-        m_log.WriteLine(L"Earlier install: its uninstaller cannot be read, this one removes its folder only: " +
-                        WithSystemError(uninstaller, error));
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+        m_log.WriteLine(L"Earlier install: its uninstaller is gone, this one removes its folder only");
+    else if (error != ERROR_SUCCESS)
+        return error;
     CString lines = RemovalLines(text);
     if (!m_strEarlierFolder.IsEmpty()) {
         lines += L"del " + QuotedScriptPath(m_strEarlierFolder + L"\\memotack.chm") + L"\n";
@@ -108,4 +109,5 @@ void CInstallerDlg::AddEarlierInstallLines(const CString& windowsFolder, CString
         lines += L"rd " + QuotedScriptPath(m_strEarlierFolder) + L"\n";
     }
     script += LinesNotIn(lines, script);
+    return ERROR_SUCCESS;
 }

@@ -1,4 +1,5 @@
 #include "install/PathRoot.h"
+#include "install/SavedKey.h"
 #include "install/SystemErrorText.h"
 #include "install/UninstallerScript.h"
 #include "res/resource.h"
@@ -70,9 +71,9 @@ bool CInstallerDlg::DoInstall(bool allUsers) {
 
     if (m_bStartMenuItems) CreateStartMenuItems(nextRow++, allUsers, script);
     CreateStartupShortcut(nextRow++, allUsers, script);
-    if (m_bEarlierEntry) AddEarlierInstallLines(windowsFolder, script);
-    CreateUninstallEntry(nextRow++, windowsFolder);
-    CreateUninstaller(nextRow++, windowsFolder, script, newParents);
+    SavedKey earlierEntry;
+    CreateUninstallEntry(nextRow++, windowsFolder, &earlierEntry);
+    CreateUninstaller(nextRow++, windowsFolder, script, newParents, &earlierEntry);
     if (m_bRunAfter) LaunchInstalledFile(nextRow++, L"Run Memotack", exePath);
     if (m_bShowHelp) LaunchInstalledFile(nextRow++, L"Show help file", helpPath);
     return true;

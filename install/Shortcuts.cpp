@@ -41,8 +41,12 @@ HRESULT CInstallerDlg::CreateShortcut(const CString& target,
 
     wchar_t fullTarget[MAX_PATH];
     DWORD length = ::GetFullPathNameW(target, MAX_PATH, fullTarget, nullptr);
+    if (length == 0) {
+        const DWORD error = ::GetLastError();
+        return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
+    }
     // A result of MAX_PATH or more is the size the path would need: it did not fit.
-    if (length == 0 || length >= MAX_PATH) return E_FAIL;
+    if (length >= MAX_PATH) return E_FAIL;
 
     ComPtr<IShellLinkW> link;
     HRESULT hr =

@@ -1,6 +1,7 @@
 #include "framework/CFileException.h"
 #include "framework/CStdioFile.h"
 #include "framework/Handles.h"
+#include "install/SavedKey.h"
 #include "install/UninstallerScript.h"
 #include "ui/InstallerDlg.h"
 
@@ -24,17 +25,21 @@ LONG SetNumber(HKEY key, LPCWSTR name, DWORD number) {
 // The uninstaller batch file; the registry entry names it as the uninstall command.
 CString UninstallerPath(const CString& windowsFolder) { return windowsFolder + L"\\uninstallmemotack.bat"; }
 
-// The installed files' size in KB, rounded up, for the entry's estimate; a file whose size cannot
-// be read (a copy that failed) counts as none.
-DWORD InstalledKilobytes(const CString& folder) {
+// EstimatedSize: the installed files' size in KB, rounded up. A file that is not there (its copy
+// failed) counts as none; a size that cannot be read fails the value as a failed write would.
+LONG SetInstalledSize(HKEY key, const CString& folder) {
     static const wchar_t* const kFiles[] = {L"\\memotack.exe", L"\\memotack.chm"};
     ULONGLONG bytes = 0;
     for (LPCWSTR name : kFiles) {
         WIN32_FILE_ATTRIBUTE_DATA data;
-        if (::GetFileAttributesExW(folder + name, GetFileExInfoStandard, &data))
+        if (::GetFileAttributesExW(folder + name, GetFileExInfoStandard, &data)) {
             bytes += (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        } else {
+            const LONG error = static_cast<LONG>(::GetLastError());
+            if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return error;
+        }
     }
-    return static_cast<DWORD>((bytes + 1023) >> 10);
+    return SetNumber(key, L"EstimatedSize", static_cast<DWORD>((bytes + 1023) >> 10));
 }
 
 // Today's local date as YYYYMMDD, the form InstallDate takes.
@@ -55,8 +60,9 @@ bool IsWow64() {
 }  // namespace
 
 // The Add/Remove Programs entry. Every value is attempted; one failed write fails the row.
-void CInstallerDlg::CreateUninstallEntry(int row, const CString& windowsFolder) {
+void CInstallerDlg::CreateUninstallEntry(int row, const CString& windowsFolder, SavedKey* earlier) {
     row = AddStepRow(row, L"Create Add/Remove Programs entry");
+    if (earlier) earlier->Save(HKEY_LOCAL_MACHINE, kUninstallKey);
     RegKey key;
     // A key that cannot be created leaves key empty, and every write below then fails.
     const LONG created = ::RegCreateKeyW(HKEY_LOCAL_MACHINE, kUninstallKey, key.Receive());
@@ -77,7 +83,7 @@ void CInstallerDlg::CreateUninstallEntry(int row, const CString& windowsFolder) 
         // the program without asking anything, the size and the date.
         SetText(key.Get(), L"DisplayVersion", L"8.0a"),
         SetText(key.Get(), L"QuietUninstallString", L"\"" + UninstallerPath(windowsFolder) + L"\""),
-        SetNumber(key.Get(), L"EstimatedSize", InstalledKilobytes(m_strInstallPath)),
+        SetInstalledSize(key.Get(), m_strInstallPath),
         SetText(key.Get(), L"InstallDate", Today()),
     };
     key.Close();
@@ -86,10 +92,12 @@ void CInstallerDlg::CreateUninstallEntry(int row, const CString& windowsFolder) 
     for (LONG result : results) {
         if (failure == ERROR_SUCCESS) failure = result;
     }
-    if (failure == ERROR_SUCCESS)
+    if (failure == ERROR_SUCCESS) {
         SetStepStatus(row, StepDone);
-    else
-        FailStep(row, CString(L"Failure writing to: ") + kUninstallKey, static_cast<DWORD>(failure));
+        return;
+    }
+    if (earlier) earlier->Restore(HKEY_LOCAL_MACHINE, kUninstallKey);
+    FailStep(row, CString(L"Failure writing to: ") + kUninstallKey, static_cast<DWORD>(failure));
 }
 
 // Appends the closing lines to the script and writes the uninstaller into the Windows folder, in
@@ -104,7 +112,11 @@ void CInstallerDlg::CreateUninstallEntry(int row, const CString& windowsFolder) 
 void CInstallerDlg::CreateUninstaller(int row,
                                       const CString& windowsFolder,
                                       CString& script,
-                                      const CString& parentFolders) {
+                                      const CString& parentFolders,
+                                      const SavedKey* earlier) {
+    // What an earlier install's uninstaller removes goes before the registry lines; unread, it keeps
+    // its place and its entry.
+    const DWORD earlierUnread = m_bEarlierEntry ? AddEarlierInstallLines(windowsFolder, script) : ERROR_SUCCESS;
     script += L">\"%TEMP%\\delmtq.reg\" echo REGEDIT4\n";
     script += L">>\"%TEMP%\\delmtq.reg\" echo.\n";
     script += CString(L">>\"%TEMP%\\delmtq.reg\" echo [-HKEY_LOCAL_MACHINE\\") + kUninstallKey + L"]\n";
@@ -121,8 +133,12 @@ void CInstallerDlg::CreateUninstaller(int row,
     // Checked before anything is written, so that the row names the path rather than the conversion
     // error that writing it would give.
     CString unwritable = UnwritablePath(script);
-    if (!unwritable.IsEmpty()) {
-        FailStep(row, L"Can't write into the uninstaller: " + unwritable, 0);
+    if (!unwritable.IsEmpty() || earlierUnread != ERROR_SUCCESS) {
+        if (earlier) earlier->Restore(HKEY_LOCAL_MACHINE, kUninstallKey);
+        if (earlierUnread != ERROR_SUCCESS)
+            FailStep(row, L"Can't read the earlier uninstaller: " + UninstallerPath(windowsFolder), earlierUnread);
+        else
+            FailStep(row, L"Can't write into the uninstaller: " + unwritable, 0);
         return;
     }
     // Written in full beside the uninstaller, then moved over it: any failure leaves an earlier
@@ -146,6 +162,7 @@ void CInstallerDlg::CreateUninstaller(int row,
         error->Delete();
         // The file object is gone by now, its handle closed.
         ::DeleteFileW(temporary);
+        if (earlier) earlier->Restore(HKEY_LOCAL_MACHINE, kUninstallKey);
         // A failed row always says something, even for an error the system has no text for.
         FailStep(row, described ? CString(message) : L"Failure writing to: " + uninstaller, code);
     }

@@ -43,8 +43,11 @@ BOOL CResourceFile::OpenResource(HINSTANCE module, LPCWSTR id, LPCWSTR type) {
     if (!id || !type) return FALSE;
     HRSRC info = ::FindResourceW(module, id, type);
     if (!info) return FALSE;
+    // Zero is also the size of an empty resource: only an error code tells the two apart.
+    ::SetLastError(ERROR_SUCCESS);
     DWORD size = ::SizeofResource(module, info);
-    if (size > static_cast<DWORD>(INT_MAX - kZeroTail)) return FALSE;
+    if ((size == 0 && ::GetLastError() != ERROR_SUCCESS) || size > static_cast<DWORD>(INT_MAX - kZeroTail))
+        return FALSE;
     HGLOBAL loaded = ::LoadResource(module, info);
     if (!loaded) return FALSE;
     const void* bytes = ::LockResource(loaded);

@@ -13,6 +13,8 @@
 // How the program was asked to run; the application works it out from the command line
 // (app/RunModes.h) and hands it to the members it concerns.
 enum class RunMode;
+// A registry key's earlier values (install/SavedKey.h).
+class SavedKey;
 
 // The status of a progress row, which is also the index of its icon in the status images.
 enum StepStatus {
@@ -41,8 +43,10 @@ public:
     // The runs without a dialog (app/SilentRuns.cpp); both end the dialog before it is shown.
     void RunSilentInstall();
     void RunExtractOnly();
-    // The deployment switches (app/Deployment.cpp): -everyone and -path= set the options, -log=
-    // opens the log and writes its header. Interactive runs show why a -path= was refused.
+    // The deployment switches (app/Deployment.cpp). OpenLog, first of all: -log= opens the log
+    // and writes its header. ApplyCommandLineOptions, in the start-up: -everyone and -path= set
+    // the options. Interactive runs show why a -path= was refused.
+    void OpenLog(LPCWSTR commandLine, RunMode mode);
     void ApplyCommandLineOptions(LPCWSTR commandLine, RunMode mode);
     void WriteLogHeader(LPCWSTR commandLine, RunMode mode);
     // The options and folder an install is about to use, into the log.
@@ -53,8 +57,9 @@ public:
     // its folder is used.
     CString FindEarlierInstall();
     // Appends to the script what else the uninstaller must remove of the earlier install
-    // (install/EarlierInstall.cpp).
-    void AddEarlierInstallLines(const CString& windowsFolder, CString& script);
+    // (install/EarlierInstall.cpp). Returns ERROR_SUCCESS, or why the earlier uninstaller, which is
+    // there, cannot be read (the script is then as it was).
+    DWORD AddEarlierInstallLines(const CString& windowsFolder, CString& script);
     void LogExtraction(LPCWSTR label, bool written);
 
     // Progress list (ui/ProgressList.cpp). The row operations do nothing while m_bSilent is set.
@@ -85,10 +90,18 @@ public:
     void CreateStartMenuItems(int row, bool allUsers, CString& script);   // install/Shortcuts.cpp
     void CreateStartupShortcut(int row, bool allUsers, CString& script);  // install/Shortcuts.cpp
     void CreateShortcutRow(int row, const CString& shortcut);             // install/Shortcuts.cpp
-    void CreateUninstallEntry(int row, const CString& windowsFolder);     // install/UninstallEntry.cpp
+    // install/UninstallEntry.cpp. earlier, when given, receives the entry as it was before; a
+    // failed write puts that back, so that no entry is half this install's.
+    void CreateUninstallEntry(int row, const CString& windowsFolder, SavedKey* earlier = nullptr);
     // install/UninstallEntry.cpp. parentFolders: the folders above the install folder that the install
     // created (see CreateDirectoryTree); the uninstaller removes them after it, when they are empty.
-    void CreateUninstaller(int row, const CString& windowsFolder, CString& script, const CString& parentFolders = {});
+    // When the uninstaller cannot be written, the entry is put back as earlier holds it: it would
+    // otherwise name a missing uninstaller, or an earlier install's.
+    void CreateUninstaller(int row,
+                           const CString& windowsFolder,
+                           CString& script,
+                           const CString& parentFolders = {},
+                           const SavedKey* earlier = nullptr);
     void LaunchInstalledFile(int row, LPCWSTR label, const CString& path);  // install/AfterInstall.cpp
     // Writes a shell link; only S_OK means success.
     HRESULT CreateShortcut(const CString& target,

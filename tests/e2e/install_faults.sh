@@ -62,6 +62,19 @@ check_eq "both files failed with the disk-full text" 2 \
 [ "$mounted" = no ] || check "no partial file stays on the full disk" test -z "$(ls -A "$full_folder")"
 check "the rows after them ran" grep -q '^exit code 1603$' <<<"$full_log"
 
+# The common controls that cannot be loaded, in an extraction: the unattended run ends before it
+# writes anything, with 1603 and a log that says why (fault_run.exe makes the loads fail).
+mkdir -p "$(drive_c extract-fatal)"
+status=$(cd "$(drive_c extract-fatal)" && MEMOTACK_FAULT=LoadLibraryW:2+ \
+    EXIT_CODE_MORE_ARGUMENTS='-extract -log="C:\extract-fatal.log"' \
+    wine "$BUILD_DIR/tests/faults/fault_run.exe" - - "$(winepath -w "$SETUP_EXE" | tr -d '\r')" 2>/dev/null </dev/null |
+    tr -d '\r')
+check_eq "-extract without the common controls: exit code" 1603 "$status"
+check_eq "-extract without the common controls: the log ends with why" \
+    "$(printf '%s\n' 'Fatal error: the common controls (comctl32.dll, version 6) could not be loaded' 'exit code 1603')" \
+    "$(tr -d '\r' <"$(drive_c extract-fatal.log)" | tail -n 2)"
+check "-extract without the common controls: nothing extracted" test -z "$(ls -A "$(drive_c extract-fatal)")"
+
 # A broken shell extension: the shortcut step loads a COM server that aborts inside the installer.
 # The unattended run ends at once with 1603 (a box would keep it waiting for an answer), and its log
 # says why. (app_tests meets the other fatal errors.)

@@ -1,4 +1,5 @@
 #include "install/EarlierInstall.h"
+#include "install/SavedKey.h"
 #include "install/UninstallerScript.h"
 #include "tests/install/StepRowProbe.h"
 
@@ -265,15 +266,65 @@ TEST_F(UninstallEntryTest, EarlierInstallIsWhatItsEntryAndItsUninstallerSay) {
         "rd \"C:\\Old\"\r\nrd \"C:\\100%% Old\"\r\ndel %0\r\n");
     probe.dlg.m_strEarlierFolder = L"C:\\Old";
     CString script = L"\"C:\\New\\memotack.exe\" -close\ndel \"C:\\All\\Startup\\Memotack.lnk\"\n";
-    probe.dlg.AddEarlierInstallLines(m_windowsFolder, script);
+    {
+        // Held open without sharing: it cannot be read, and the script stays as it is.
+        UniqueHandle held(::CreateFileW(Uninstaller(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        const CString before = script;
+        EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION),
+                  probe.dlg.AddEarlierInstallLines(m_windowsFolder, script));
+        EXPECT_EQ(before, script);
+    }
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), probe.dlg.AddEarlierInstallLines(m_windowsFolder, script));
     EXPECT_EQ(script,
               L"\"C:\\New\\memotack.exe\" -close\ndel \"C:\\All\\Startup\\Memotack.lnk\"\n"
               L"del \"C:\\Old\\memotack.chm\"\ndel \"C:\\Old\\memotack.exe\"\nrd \"C:\\Old\"\nrd \"C:\\100%% Old\"\n");
     // Without the earlier uninstaller, the earlier folder alone.
     ::DeleteFileW(Uninstaller());
     script = L"x\n";
-    probe.dlg.AddEarlierInstallLines(m_windowsFolder, script);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), probe.dlg.AddEarlierInstallLines(m_windowsFolder, script));
     EXPECT_EQ(script, L"x\ndel \"C:\\Old\\memotack.chm\"\ndel \"C:\\Old\\memotack.exe\"\nrd \"C:\\Old\"\n");
+}
+
+// An entry must never name an uninstaller that is missing or an earlier install's: when the
+// uninstaller cannot be written, the entry is as it was before, or gone when there was none.
+TEST_F(UninstallEntryTest, AnUninstallerThatCannotBeWrittenPutsTheEntryBack) {
+    for (bool earlierInstall : {false, true}) {
+        SCOPED_TRACE(earlierInstall ? "over an earlier install" : "no earlier install");
+        ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
+        if (earlierInstall) {
+            RegKey key;
+            ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyW(HKEY_LOCAL_MACHINE, kKey, key.Receive()));
+            const CString folder = L"C:\\Earlier";
+            ::RegSetValueExW(key.Get(), L"InstallLocation", 0, REG_SZ, TextBytes(folder).data(),
+                             static_cast<DWORD>(TextBytes(folder).size()));
+            // Names and data of sizes that do not fill whole words.
+            ::RegSetValueExW(key.Get(), L"Note", 0, REG_BINARY, reinterpret_cast<const BYTE*>("\x01\x02\x03"), 3);
+            ::RegSetValueExW(key.Get(), L"Size", 0, REG_DWORD, NumberBytes(7).data(), 4);
+        }
+        SavedKey earlier;
+        const int row = earlierInstall ? 2 : 0;
+        probe.dlg.CreateUninstallEntry(row, m_windowsFolder + L"\\missing", &earlier);
+        ASSERT_EQ(StepDone, probe.Status(row));
+        CString script;
+        probe.dlg.CreateUninstaller(row + 1, m_windowsFolder + L"\\missing", script, CString(), &earlier);
+        EXPECT_EQ(StepFailed, probe.Status(row + 1));
+
+        RegKey key;
+        const LONG opened = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, key.Receive());
+        if (!earlierInstall) {
+            EXPECT_EQ(ERROR_FILE_NOT_FOUND, opened);
+            continue;
+        }
+        ASSERT_EQ(ERROR_SUCCESS, opened);
+        DWORD valueCount = 0;
+        ::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, nullptr,
+                           nullptr, nullptr, nullptr);
+        EXPECT_EQ(3u, valueCount);
+        EXPECT_EQ(TextBytes(L"C:\\Earlier"), ReadValue(key.Get(), L"InstallLocation").data);
+        EXPECT_EQ(REG_BINARY, ReadValue(key.Get(), L"Note").type);
+        EXPECT_EQ((std::vector<BYTE>{1, 2, 3}), ReadValue(key.Get(), L"Note").data);
+        EXPECT_EQ(NumberBytes(7), ReadValue(key.Get(), L"Size").data);
+    }
 }
 
 // The uninstaller is read by cmd in the OEM code page, which follows the system's language.

@@ -88,6 +88,18 @@ TEST_F(ExtractPayloadTest, ReportsADestinationThatCannotBeOpened) {
     dialog.m_strError = kUntouched;
     EXPECT_FALSE(Extract(IDR_PAYLOAD_OK, path));
     EXPECT_EQ(dialog.m_strError, L"Could not open file for writing");
+    // The new file was written beside it and could not take its place: it is gone again, and the
+    // log learns why.
+    // (Windows says sharing violation, Wine access denied.)
+    EXPECT_TRUE(dialog.m_nSystemError == ERROR_SHARING_VIOLATION || dialog.m_nSystemError == ERROR_ACCESS_DENIED)
+        << dialog.m_nSystemError;
+    std::wstring names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW((folder / L"busy.exe*").c_str(), &found);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = ::FindNextFileW(search, &found))
+        names += found.cFileName + std::wstring(L" ");
+    ::FindClose(search);
+    EXPECT_EQ(names, L"busy.exe ");
 }
 
 TEST_F(ExtractPayloadTest, RefusesDamagedPayloadsAndKeepsTheOldFile) {

@@ -338,6 +338,7 @@ TEST_F(InstallerDialog, EveryoneHasNoEffectWhereTheChoiceIsHidden) {
     for (bool shellFolders : {true, false}) {
         CInstallerDlg dialog;
         dialog.m_bShellFolders = shellFolders;
+        dialog.OpenLog(commandLine, RunMode::Silent);
         dialog.ApplyCommandLineOptions(commandLine, RunMode::Silent);
         EXPECT_EQ(shellFolders, dialog.m_bForEveryone);
         dialog.m_log.Close(0);
