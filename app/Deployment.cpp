@@ -3,6 +3,8 @@
 #include "app/CommandLine.h"
 #include "app/RunModes.h"
 #include "framework/CWinApp.h"
+#include "install/EarlierInstall.h"
+#include "install/SystemErrorText.h"
 #include "ui/InstallerDlg.h"
 
 namespace {
@@ -52,11 +54,27 @@ CString StartTime() {
     return text;
 }
 
-// The version as this program's start-up sees it, and whether Windows itself is 64-bit.
+// Windows' own version. The version query of the start-up answers 6.2 on every later Windows to a
+// program whose manifest declares no supported systems, as this one's does not; RtlGetVersion
+// answers every program alike. Looked up rather than imported, like every function a system may
+// lack. FALSE when there is no such function or it fails.
+BOOL WINAPI GetWindowsOwnVersion(LPOSVERSIONINFOW info) {
+    using RtlGetVersionFn = LONG(WINAPI*)(LPOSVERSIONINFOW);
+    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    auto rtlGetVersion = reinterpret_cast<RtlGetVersionFn>(
+        reinterpret_cast<void (*)()>(ntdll ? ::GetProcAddress(ntdll, "RtlGetVersion") : nullptr));
+    return rtlGetVersion && rtlGetVersion(info) == 0;
+}
+
+// Windows' own version and whether Windows is 64-bit; then, where it says otherwise, what the
+// version query that decides the Start Menu items answers.
 CString WindowsDescription() {
-    OSVERSIONINFOEXW info;
+    OSVERSIONINFOEXW own, queried;
+    const bool ownKnown = QuerySystemVersion(own, &GetWindowsOwnVersion);
+    const bool queriedKnown = QuerySystemVersion(queried, &::GetVersionExW);
+    const OSVERSIONINFOEXW& info = ownKnown ? own : queried;
     CString text;
-    if (QuerySystemVersion(info, &::GetVersionExW)) {
+    if (ownKnown || queriedKnown) {
         text.Format(L"%lu.%lu build %lu, platform %lu", info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber,
                     info.dwPlatformId);
         if (info.szCSDVersion[0]) text += CString(L", ") + info.szCSDVersion;
@@ -68,7 +86,17 @@ CString WindowsDescription() {
     bool is64 = system.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ||
                 system.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_ARM64 ||
                 system.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_IA64;
-    return text + (is64 ? L", 64-bit" : L", 32-bit");
+    text += is64 ? L", 64-bit" : L", 32-bit";
+    if (ownKnown && queriedKnown &&
+        (own.dwMajorVersion != queried.dwMajorVersion || own.dwMinorVersion != queried.dwMinorVersion)) {
+        CString queriedText;
+        queriedText.Format(L" (%lu.%lu to the version query that decides the Start Menu items)", queried.dwMajorVersion,
+                           queried.dwMinorVersion);
+        text += queriedText;
+    } else if (!ownKnown && queriedKnown) {
+        text += L" (as the version query reports it)";
+    }
+    return text;
 }
 
 // "yes", "no", or "unknown" where the system has no elevation (before Windows Vista).
@@ -88,6 +116,9 @@ void CInstallerDlg::ApplyCommandLineOptions(LPCWSTR commandLine, RunMode mode) {
     const CommandLineOptions options = ParseCommandLineOptions(commandLine);
     // Where the radio buttons are hidden there is nothing to choose: the install is per-user.
     m_bForEveryone = options.everyone && m_bShellFolders;
+    // The runs that install go where an earlier install went, unless -path= says otherwise.
+    const CString earlierProblem =
+        mode == RunMode::Silent || mode == RunMode::Interactive ? FindEarlierInstall() : CString();
     if (options.pathGiven) {
         m_strPathProblem = InstallFolderProblem(options.path);
         if (m_strPathProblem.IsEmpty()) m_strInstallPath = options.path;
@@ -95,6 +126,7 @@ void CInstallerDlg::ApplyCommandLineOptions(LPCWSTR commandLine, RunMode mode) {
 
     if (options.everyone && !m_bShellFolders) m_log.WriteLine(L"-everyone: no effect, this system has no such choice");
     if (!m_strPathProblem.IsEmpty()) m_log.WriteLine(L"Refused: " + m_strPathProblem);
+    if (!earlierProblem.IsEmpty()) m_log.WriteLine(L"Earlier install: " + earlierProblem);
 
     if (mode == RunMode::Interactive && !m_strPathProblem.IsEmpty())
         AfxMessageBox(m_strPathProblem + L"\n\nThe installer offers its default folder instead.",
@@ -125,4 +157,22 @@ void CInstallerDlg::LogInstallChoices(bool allUsers) {
     m_log.WriteLine(CString(L"Options: install for ") + (allUsers ? L"everyone" : L"the current user") +
                     L", run Memotack " + YesNo(m_bRunAfter) + L", show help file " + YesNo(m_bShowHelp));
     m_log.WriteLine(L"Folder: " + m_strInstallPath);
+    if (m_strEarlierFolder.IsEmpty()) return;
+    if (::lstrcmpiW(m_strEarlierFolder, m_strInstallPath) == 0)
+        m_log.WriteLine(L"Earlier install: in the same folder, installed over");
+    else
+        m_log.WriteLine(L"Earlier install: " + m_strEarlierFolder +
+                        L", left as it is; the uninstaller of this install removes it too");
+}
+
+CString CInstallerDlg::FindEarlierInstall() {
+    const EarlierEntry earlier = ReadEarlierEntry();
+    m_bEarlierEntry = earlier.exists;
+    if (earlier.status != ERROR_SUCCESS)
+        return WithSystemError(L"its entry cannot be read, so its folder is not the default", earlier.status);
+    if (!earlier.exists) return CString();
+    if (earlier.location.IsEmpty()) return L"its entry names no folder";
+    const CString problem = InstallFolderProblem(earlier.location);
+    if (problem.IsEmpty()) m_strEarlierFolder = m_strInstallPath = earlier.location;
+    return problem.IsEmpty() ? problem : L"its folder is not the default, as -path= would refuse it: " + problem;
 }

@@ -25,6 +25,32 @@ LONG SetNumber(HKEY key, LPCWSTR name, DWORD number) {
 // The uninstaller batch file; the registry entry names it as the uninstall command.
 CString UninstallerPath(const CString& windowsFolder) { return windowsFolder + L"\\uninstallmemotack.bat"; }
 
+// EstimatedSize: the installed files' size in KB, rounded up. A file that is not there (its copy
+// failed) counts as none; a size that cannot be read fails the value as a failed write would.
+LONG SetInstalledSize(HKEY key, const CString& folder) {
+    static const wchar_t* const kFiles[] = {L"\\memotack.exe", L"\\memotack.chm"};
+    ULONGLONG bytes = 0;
+    for (LPCWSTR name : kFiles) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (::GetFileAttributesExW(folder + name, GetFileExInfoStandard, &data)) {
+            bytes += (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        } else {
+            const LONG error = static_cast<LONG>(::GetLastError());
+            if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return error;
+        }
+    }
+    return SetNumber(key, L"EstimatedSize", static_cast<DWORD>((bytes + 1023) >> 10));
+}
+
+// Today's local date as YYYYMMDD, the form InstallDate takes.
+CString Today() {
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    CString text;
+    text.Format(L"%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
+    return text;
+}
+
 // A 32-bit program on 64-bit Windows.
 bool IsWow64() {
     BOOL wow64 = FALSE;
@@ -53,6 +79,12 @@ void CInstallerDlg::CreateUninstallEntry(int row, const CString& windowsFolder, 
         SetText(key.Get(), L"DisplayIcon", m_strInstallPath + L"\\memotack.exe"),
         SetNumber(key.Get(), L"NoRepair", 1),
         SetNumber(key.Get(), L"NoModify", 1),
+        // What inventory and deployment tools read besides: the version, the command that removes
+        // the program without asking anything, the size and the date.
+        SetText(key.Get(), L"DisplayVersion", L"8.0a"),
+        SetText(key.Get(), L"QuietUninstallString", L"\"" + UninstallerPath(windowsFolder) + L"\""),
+        SetInstalledSize(key.Get(), m_strInstallPath),
+        SetText(key.Get(), L"InstallDate", Today()),
     };
     key.Close();
     // The log names the first failure, which is the key's own when it could not be created.
@@ -82,6 +114,9 @@ void CInstallerDlg::CreateUninstaller(int row,
                                       CString& script,
                                       const CString& parentFolders,
                                       const SavedKey* earlier) {
+    // What an earlier install's uninstaller removes goes before the registry lines; unread, it keeps
+    // its place and its entry.
+    const DWORD earlierUnread = m_bEarlierEntry ? AddEarlierInstallLines(windowsFolder, script) : ERROR_SUCCESS;
     script += L">\"%TEMP%\\delmtq.reg\" echo REGEDIT4\n";
     script += L">>\"%TEMP%\\delmtq.reg\" echo.\n";
     script += CString(L">>\"%TEMP%\\delmtq.reg\" echo [-HKEY_LOCAL_MACHINE\\") + kUninstallKey + L"]\n";
@@ -98,9 +133,12 @@ void CInstallerDlg::CreateUninstaller(int row,
     // Checked before anything is written, so that the row names the path rather than the conversion
     // error that writing it would give.
     CString unwritable = UnwritablePath(script);
-    if (!unwritable.IsEmpty()) {
+    if (!unwritable.IsEmpty() || earlierUnread != ERROR_SUCCESS) {
         if (earlier) earlier->Restore(HKEY_LOCAL_MACHINE, kUninstallKey);
-        FailStep(row, L"Can't write into the uninstaller: " + unwritable, 0);
+        if (earlierUnread != ERROR_SUCCESS)
+            FailStep(row, L"Can't read the earlier uninstaller: " + UninstallerPath(windowsFolder), earlierUnread);
+        else
+            FailStep(row, L"Can't write into the uninstaller: " + unwritable, 0);
         return;
     }
     // Written in full beside the uninstaller, then moved over it: any failure leaves an earlier

@@ -44,11 +44,13 @@ if cmp -s "$a" "$b"; then
     # The release signs these bytes. A time stamp (MEMOTACK_TIMESTAMP_URL, when set) makes every
     # signed file differ, so what must stay is what the signature covers: each signed file's
     # Authenticode digest is the unsigned file's. A throw-away identity stands in for the vendor's.
-    export MEMOTACK_SIGN_PASSWORD="check $RANDOM"
     bash "$root/tools/make-test-cert.sh" "$work/identity"
-    export MEMOTACK_SIGN_PKCS12="$work/identity/signer.p12" MEMOTACK_SIGN_CA="$work/identity/ca.pem"
-    unset MEMOTACK_SIGN_CERT MEMOTACK_SIGN_KEY MEMOTACK_SIGN_PKCS11_MODULE MEMOTACK_SIGN_PKCS11_KEY
+    export MEMOTACK_SIGN_PKCS12="$work/identity/signer.p12" MEMOTACK_SIGN_CA="$work/identity/ca.pem" \
+        MEMOTACK_SIGN_PASSWORD_FILE="$work/identity/signer.p12.password"
+    unset MEMOTACK_SIGN_CERT MEMOTACK_SIGN_KEY MEMOTACK_SIGN_PKCS11_MODULE MEMOTACK_SIGN_PKCS11_KEY \
+        MEMOTACK_SIGN_PKCS11_CERT MEMOTACK_SIGN_PIN_FILE
     source "$root/tools/sign-lib.sh"
+    memotack_signing_identity </dev/null
     unsigned_digest=$(python3 "$root/tools/authenticode.py" digest "$a")
     for side in a b; do
         memotack_sign "$work/$side/memotack_setup.exe" "$work/$side/memotack_setup.signed.exe"

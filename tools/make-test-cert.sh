@@ -4,7 +4,7 @@
 #   ca.pem                   a self-signed CA, the "vendor's CA" that verification trusts
 #   signer.pem, signer.key   a code-signing certificate issued by that CA and its unencrypted key
 #   signer.p12               the same certificate, key and CA in a PKCS#12 bundle, encrypted with
-#                            the password in MEMOTACK_SIGN_PASSWORD (empty when unset)
+#                            the fresh random password in signer.p12.password
 #   other-ca.pem             an unrelated CA, which must not verify anything signed here
 #   tsa-ca.pem               the CA of a time-stamp authority (tests/release/tsa.py)
 #   tsa.pem, tsa.key         that authority's certificate (extended key usage timeStamping only)
@@ -67,6 +67,7 @@ issue() {  # issue NAME SUBJECT CA EXTENSIONS: NAME.pem and its key NAME.key, is
 }
 issue signer "Pelmo Software (test)" ca code_signing
 issue tsa "Memotack Test TSA" tsa-ca time_stamping
-PASS="${MEMOTACK_SIGN_PASSWORD:-}" openssl pkcs12 -export -in signer.pem -inkey signer.key -certfile ca.pem \
-    -name "Pelmo Software (test)" -passout env:PASS -out signer.p12
+(umask 077 && openssl rand -hex 12 >signer.p12.password)
+openssl pkcs12 -export -in signer.pem -inkey signer.key -certfile ca.pem -name "Pelmo Software (test)" \
+    -passout file:signer.p12.password -out signer.p12
 rm -rf ./*.csr ca-db ca.cnf

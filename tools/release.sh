@@ -9,14 +9,18 @@
 #   winget/              the winget manifest with the installer's SHA-256, when this commit has
 #                        packaging/winget/make_manifest.py (MEMOTACK_RELEASE_URL: the download URL)
 #   SHA256SUMS           the SHA-256 of every file above
-# CMAKE_OPTIONs go to the configure step, e.g. -DMEMOTACK_PAYLOAD_EXE=... for the vendor's payload.
+# CMAKE_OPTIONs go to the configure step, e.g. -DMEMOTACK_PAYLOAD_EXE=... for the vendor's payload
+# (a full path, given with any type or none).
 # SOURCE_DATE_EPOCH defaults to the commit's time; it dates the archives and the signature, so two
 # runs of one commit with one key give the same bytes, unless a time stamp is added. A signed
 # release needs MEMOTACK_TIMESTAMP_URL (an RFC 3161 server) unless --no-timestamp is given.
-# Before it finishes the script checks its own output: both signatures (and their time stamps)
-# verify, the payload resources are those of the unsigned build, and the installer still runs:
-# -extract under Wine writes both payload files byte for byte. Exits non-zero when anything fails.
-# WORK_DIR is emptied on every run, so it must be new, empty, or one this script marked before.
+# Before anything reaches DIST_DIR the script checks its own output: both signatures (and their
+# time stamps) verify, the payload resources are those of the unsigned build, and the installer
+# still runs: -extract under Wine writes both payload files byte for byte, the memotack.exe the
+# vendor gave (or that file signed) and the help file. Exits non-zero when anything fails, and
+# DIST_DIR is then as it was.
+# WORK_DIR must be new, empty, or one this script marked before; each run deletes everything in it
+# but its Wine prefix (kept to save making it again). DIST_DIR may not lie inside it.
 set -euo pipefail
 root="$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)"
 dist="$root/dist"
@@ -39,25 +43,32 @@ while getopts o:w:-: option; do
     esac
 done
 shift $((OPTIND - 1))
+[ $timestamp -eq 1 ] || unset MEMOTACK_TIMESTAMP_URL
+# The identity, and its secret, before anything is touched.
+source "$root/tools/sign-lib.sh"
+signed=0
+if memotack_signing_identity; then signed=1; fi
+
+dist="$(readlink -m "$dist")"
+work="$(readlink -m "$work")"
+case "$dist/" in "$work"/*) fail "-o $dist lies inside -w $work, which each run empties: give -o a folder outside it" ;; esac
 marker=.memotack-release-work
 if [ -e "$work" ] && [ ! -e "$work/$marker" ] && [ -n "$(ls -A "$work" 2>&1)" ]; then
     fail "$work holds files this script did not put there: give -w a new or empty folder (nothing was deleted)"
 fi
-mkdir -p "$dist" "$work"
+# What an earlier release wrote into DIST_DIR is replaced at the end; anything else stops it now.
+if [ -d "$dist/winget" ] && [ -n "$(find "$dist/winget" -mindepth 1 ! -name 'PelmoSoftware.Memotack*.yaml' -print -quit)" ]; then
+    fail "$dist/winget holds files this script did not put there"
+fi
+mkdir -p "$work"
 touch "$work/$marker"
-dist="$(cd "$dist" && pwd)"
-work="$(cd "$work" && pwd)"
-source "$root/tools/sign-lib.sh"
+find "$work" -mindepth 1 -maxdepth 1 ! -name "$marker" ! -name wineprefix -exec rm -rf {} +
 
 if [ "$(id -u)" -eq 0 ]; then
     bash "$root/tools/setup.sh" >/dev/null
 fi
-signed=0
-if memotack_signing_identity; then signed=1; fi
 command -v osslsigncode >/dev/null || [ $signed -eq 0 ] || fail "osslsigncode is missing: run tools/setup.sh"
-if [ $timestamp -eq 0 ]; then
-    unset MEMOTACK_TIMESTAMP_URL
-elif [ $signed -eq 1 ] && [ -z "${MEMOTACK_TIMESTAMP_URL:-}" ]; then
+if [ $signed -eq 1 ] && [ -z "${MEMOTACK_TIMESTAMP_URL:-}" ] && [ $timestamp -eq 1 ]; then
     fail "a signed release needs a time stamp, or its signature fails when the certificate expires: set" \
         "MEMOTACK_TIMESTAMP_URL to an RFC 3161 server (your certificate authority names one), or pass" \
         "--no-timestamp for a signature that is valid only while the certificate is"
@@ -74,7 +85,9 @@ say "commit $commit, SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH ($(date -u -d "@$SOURC
 
 src="$work/src"
 build="$work/build"
-rm -rf "$src" "$build"
+# The release is put together here and moves into DIST_DIR once every check has passed.
+out="$work/out"
+mkdir -p "$out"
 git clone --quiet --no-checkout "$root" "$src"
 git -C "$src" checkout --quiet --detach "$commit"
 # The minizip source package a build of this tree already downloaded is reused; the configure step
@@ -99,36 +112,48 @@ verified() {
     fi
     say "$2: signed by $(sed -n 's/^[[:space:]]*Subject: //p' "$work/verify.log" | head -n 1); verified against $trusted"
 }
+# payload NAME: the vendor's file the configured build packs as NAME (MEMOTACK_PAYLOAD_EXE or
+# MEMOTACK_PAYLOAD_CHM), whatever type its -D gave it; empty for the stand-in.
+payload() {
+    local value
+    value=$(sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt")
+    case "$value" in "" | /*) ;; *) fail "$1 must be a full path: $value" ;; esac
+    printf '%s' "$value"
+}
 build_step cmake -S "$src" -B "$build" -DMEMOTACK_BUILD_TESTS=OFF "$@"
-payload_exe=$(sed -n 's/^MEMOTACK_PAYLOAD_EXE:FILEPATH=//p' "$build/CMakeCache.txt")
+payload_exe=$(payload MEMOTACK_PAYLOAD_EXE)
+payload_chm=$(payload MEMOTACK_PAYLOAD_CHM)
+[ -z "$payload_exe" ] || say "memotack.exe: the vendor's $payload_exe"
+[ -z "$payload_chm" ] || say "memotack.chm: the vendor's $payload_chm"
 if [ -z "$payload_exe" ]; then
     build_step cmake --build "$build" -j2 --target memotack
     payload_exe="$build/product/memotack/memotack.exe"
 fi
 # The application is signed before it is packed, so that the installed memotack.exe carries its own
-# signature.
+# signature; the signed file must be the given one with a signature added.
 if [ $signed -eq 1 ] && python3 "$src/tools/authenticode.py" signed "$payload_exe"; then
     verified "$payload_exe" "$payload_exe (signed already; its signature is kept)"
 elif [ $signed -eq 1 ]; then
     mkdir -p "$work/payload"
     memotack_sign "$payload_exe" "$work/payload/memotack.exe" Memotack || fail "signing memotack.exe failed"
+    [ "$(python3 "$src/tools/authenticode.py" digest "$payload_exe")" == \
+        "$(python3 "$src/tools/authenticode.py" digest "$work/payload/memotack.exe")" ] ||
+        fail "the signed memotack.exe is not $payload_exe"
     payload_exe="$work/payload/memotack.exe"
     verified "$payload_exe" "memotack.exe"
     build_step cmake -S "$src" -B "$build" -DMEMOTACK_PAYLOAD_EXE="$payload_exe"
+    [ "$(payload MEMOTACK_PAYLOAD_EXE)" == "$payload_exe" ] || fail "the build does not take the signed memotack.exe"
 fi
 build_step cmake --build "$build" -j2 --target memotack_setup
 unsigned="$build/memotack_setup.exe"
 
-installer="$dist/memotack_setup.exe"
-# Only what an earlier release wrote is removed from DIST_DIR.
-rm -f "$installer" "$dist/SHA256SUMS" "$dist"/winget/PelmoSoftware.Memotack*.yaml
-[ ! -d "$dist/winget" ] || rmdir "$dist/winget" || fail "$dist/winget holds files this script did not put there"
+installer="$out/memotack_setup.exe"
 if [ $signed -eq 1 ]; then
     memotack_sign "$unsigned" "$installer" || fail "signing failed"
     verified "$installer" "memotack_setup.exe"
 else
     cp "$unsigned" "$installer"
-    say "no signing identity given (MEMOTACK_SIGN_PKCS11_*, MEMOTACK_SIGN_PKCS12, or MEMOTACK_SIGN_CERT and MEMOTACK_SIGN_KEY): $installer is NOT signed"
+    say "no signing identity given (MEMOTACK_SIGN_PKCS11_*, MEMOTACK_SIGN_PKCS12, or MEMOTACK_SIGN_CERT and MEMOTACK_SIGN_KEY): memotack_setup.exe is NOT signed"
 fi
 
 # Signing appends the signature and changes only the header's checksum and certificate-table
@@ -149,7 +174,6 @@ PY
 say "resources unchanged ($(python3 "$src/tools/pe_resources.py" "$installer" | wc -l) resources)"
 
 # The released file runs: -extract writes exactly the files the build packed.
-payload_chm=$(sed -n 's/^MEMOTACK_PAYLOAD_CHM:FILEPATH=//p' "$build/CMakeCache.txt")
 payload_chm="${payload_chm:-$build/product/help/memotack.chm}"
 # The installer makes its (hidden) window in every mode, so Wine needs a display: Xvfb when
 # there is none. A 32-bit prefix is made in half the time of a 64-bit one, and extracting does
@@ -157,7 +181,6 @@ payload_chm="${payload_chm:-$build/product/help/memotack.chm}"
 export WINEPREFIX="$work/wineprefix" WINEARCH=win32
 display=()
 [ -n "${DISPLAY:-}" ] || display=(xvfb-run -a -s "-screen 0 1024x768x24")
-rm -rf "$work/extract"
 mkdir -p "$work/extract"
 extract_status=0
 (cd "$work/extract" && "${display[@]}" "$src/tools/wine-run" "$WINEPREFIX" "$installer" -extract >/dev/null 2>&1) ||
@@ -172,20 +195,25 @@ say "runs under Wine: -extract wrote memotack.exe and memotack.chm byte for byte
 if [ -f "$src/packaging/winget/make_manifest.py" ]; then
     url_option=()
     [ -n "${MEMOTACK_RELEASE_URL:-}" ] && url_option=(--url "$MEMOTACK_RELEASE_URL")
-    python3 "$src/packaging/winget/make_manifest.py" --installer "$installer" --out "$dist/winget" "${url_option[@]}" ||
+    python3 "$src/packaging/winget/make_manifest.py" --installer "$installer" --out "$out/winget" "${url_option[@]}" ||
         fail "the winget manifest step failed"
-    grep -rqi "$(sha256sum "$installer" | cut -d' ' -f1)" "$dist/winget" ||
+    grep -rqi "$(sha256sum "$installer" | cut -d' ' -f1)" "$out/winget" ||
         fail "the winget manifest does not carry the installer's SHA-256"
-    say "winget manifest in $dist/winget"
 else
     say "packaging/winget/make_manifest.py is not in this commit: the winget manifest step is skipped"
 fi
-
 (
-    cd "$dist"
+    cd "$out"
     files=(memotack_setup.exe)
     [ -d winget ] && mapfile -t -O 1 files < <(find winget -type f | LC_ALL=C sort)
     sha256sum "${files[@]}" >SHA256SUMS
 )
-say "$installer: $(stat -c %s "$installer") bytes, SHA-256 $(sha256sum "$installer" | cut -d' ' -f1)"
+
+# Every check has passed: the release replaces what an earlier one wrote into DIST_DIR.
+mkdir -p "$dist"
+rm -f "$dist/memotack_setup.exe" "$dist/SHA256SUMS" "$dist"/winget/PelmoSoftware.Memotack*.yaml
+[ ! -d "$dist/winget" ] || rmdir "$dist/winget"
+mv "$out"/* "$dist/"
+[ ! -d "$dist/winget" ] || say "winget manifest in $dist/winget"
+say "$dist/memotack_setup.exe: $(stat -c %s "$dist/memotack_setup.exe") bytes, SHA-256 $(sha256sum "$dist/memotack_setup.exe" | cut -d' ' -f1)"
 say "$dist/SHA256SUMS written"

@@ -8,8 +8,8 @@ set -euo pipefail
 packages=(
     cmake make g++-mingw-w64-i686 libz-mingw-w64-dev googletest
     wine wine32:i386 wine64 xvfb xauth x11-utils xdotool imagemagick
-    fonts-wine fp-utils unzip zip p7zip-full python3 python3-yaml liblnk-utils libchm-bin nsis dpkg-dev locales
-    osslsigncode openssl softhsm2 libengine-pkcs11-openssl opensc
+    fonts-wine fp-utils unzip zip p7zip-full python3 python3-yaml python3-jsonschema liblnk-utils libchm-bin nsis dpkg-dev locales
+    osslsigncode openssl softhsm2 libengine-pkcs11-openssl opensc strace
 )
 
 need_update=0

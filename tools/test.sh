@@ -2,7 +2,8 @@
 # test.sh [ctest arguments...]: installs what is needed (as root), builds everything and runs every
 # test under Wine, inside Xvfb when there is no display. Exits non-zero when any test fails.
 # Where Wine runs in the project's VM (tools/wine-mode.sh), the tests that start Wine (ctest label
-# "wine") run there, in one boot, with the build and source folders shared; the others run here.
+# "wine") run there, in one boot, with the build and source folders shared; the others run here,
+# and so do those that start Wine through tools/wine-run, which boots the VM itself (label "host").
 set -euo pipefail
 root="$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)"
 build="$root/build"
@@ -26,9 +27,11 @@ run_ctest() {
 if [ "$MEMOTACK_WINE_MODE" = vm ]; then
     status=0
     ctest --test-dir "$build" --output-on-failure -j2 -LE wine "$@" || status=$?
+    ctest --test-dir "$build" --output-on-failure -L host "$@" || status=$?
     # The Wine prefixes live on the VM's own disk.
     MEMOTACK_TEST_BUILT=1 "$root/tools/winevm/run" --share "$build" \
-        --local "$build/wineprefix" --local "$build/e2e" -- bash "$root/tools/test.sh" -L wine "$@" || status=$?
+        --local "$build/wineprefix" --local "$build/e2e" -- bash "$root/tools/test.sh" -L wine -LE host "$@" ||
+        status=$?
     exit $status
 fi
 if [ -z "${DISPLAY:-}" ]; then

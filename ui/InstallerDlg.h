@@ -51,6 +51,15 @@ public:
     void WriteLogHeader(LPCWSTR commandLine, RunMode mode);
     // The options and folder an install is about to use, into the log.
     void LogInstallChoices(bool allUsers);
+    // Upgrade in place (app/Deployment.cpp): reads the entry of an earlier install and, when it
+    // names a folder that -path= would take, makes it the default folder (m_strEarlierFolder).
+    // Returns, for the log, why the entry gives no default folder; empty when there is no entry or
+    // its folder is used.
+    CString FindEarlierInstall();
+    // Appends to the script what else the uninstaller must remove of the earlier install
+    // (install/EarlierInstall.cpp). Returns ERROR_SUCCESS, or why the earlier uninstaller, which is
+    // there, cannot be read (the script is then as it was).
+    DWORD AddEarlierInstallLines(const CString& windowsFolder, CString& script);
     void LogExtraction(LPCWSTR label, bool written);
 
     // Progress list (ui/ProgressList.cpp). The row operations do nothing while m_bSilent is set.
@@ -145,6 +154,10 @@ public:
     // m_strPathProblem: why the -path= folder was refused; empty when none was or it was taken.
     bool m_bForEveryone = false;
     CString m_strPathProblem;
+    // Set by FindEarlierInstall: an earlier install's entry exists, and the folder it names, when
+    // that is one the install may use (empty otherwise).
+    bool m_bEarlierEntry = false;
+    CString m_strEarlierFolder;
     // The -log= file; closed (and every write a no-op) without the switch. The row operations
     // write to it in every mode; the application writes the exit code last.
     CSetupLog m_log;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The deployment switches in one fresh 64-bit prefix, each command line given exactly as an
 # administrator or a package manager writes it: refused folders, a machine-wide install into a
-# folder of its own with a log and its removal, a failing step, a log in a folder still to be made,
-# log names that are links to other files, and every switch line of the generated winget manifest.
+# folder of its own with a log and its removal, a log in a folder still to be made, log names that
+# are links to other files, a failing step, and every switch line of the generated winget manifest.
+# Then, in a second prefix, reinstalls over an earlier install, each way a silent run can go.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/effects_lib.sh"
 root="$(cd "$(dirname "$(readlink -f "$0")")/../.." && pwd)"
@@ -93,17 +94,6 @@ check "uninstalled: the entry is gone (32-bit view)" not key_exists "$UNINSTALL_
 check "uninstalled: the entry is gone (64-bit view)" not key_exists "$UNINSTALL_KEY" 64
 check "uninstalled: the uninstaller deleted itself" test ! -e "$(unix_path "$uninstaller")"
 
-# --- A failing step: the folder's parent is a file. Status and text come in either order.
-echo "in the way" >"$(drive_c blocker)"
-run_line '-silent -path="C:\blocker\Memotack" -log="C:\logs\failed.log"'
-check_eq "failing step: exit code" 1603 "$SETUP_STATUS"
-log=$(log_text 'C:\logs\failed.log')
-for pattern in '^Create directory: failed: .+' "^Copy 'memotack.chm': failed: .+" "^Copy 'memotack.exe': failed: .+" \
-    '^Create uninstaller: done$'; do
-    check "failing step: the log has /$pattern/" grep -Eq "$pattern" <<<"$log"
-done
-check_eq "failing step: the log ends with the exit code" "exit code 1603" "$(tail -n 1 <<<"$log")"
-
 # --- A log folder that does not exist yet is made, every level of it; the log names its full path.
 run_line '-silent -log="C:\new logs\skipped\..\deeper\memotack.log"'
 check_eq "new log folder: exit code" 0 "$SETUP_STATUS"
@@ -124,6 +114,18 @@ for link in hard symbolic; do
     check_eq "$link link as the log: the file it reaches is untouched" precious "$(cat "$(drive_c precious.txt)")"
 done
 
+# --- A failing step: the folder's parent is a file. Status and text come in either order. (Its entry
+# names that folder: from here on, each run names its own.)
+echo "in the way" >"$(drive_c blocker)"
+run_line '-silent -path="C:\blocker\Memotack" -log="C:\logs\failed.log"'
+check_eq "failing step: exit code" 1603 "$SETUP_STATUS"
+log=$(log_text 'C:\logs\failed.log')
+for pattern in '^Create directory: failed: .+' "^Copy 'memotack.chm': failed: .+" "^Copy 'memotack.exe': failed: .+" \
+    '^Create uninstaller: done$'; do
+    check "failing step: the log has /$pattern/" grep -Eq "$pattern" <<<"$log"
+done
+check_eq "failing step: the log ends with the exit code" "exit code 1603" "$(tail -n 1 <<<"$log")"
+
 # --- Every switch line of the winget manifest, placeholders filled, as winget puts them together.
 manifest_dir="$BUILD_DIR/e2e/deploy-winget"
 python3 "$root/packaging/winget/make_manifest.py" --installer "$SETUP_EXE" --out "$manifest_dir" >/dev/null
@@ -136,11 +138,12 @@ for i in m["Installers"]:
     for mode in ("Silent", "SilentWithProgress"):
         print(i["Scope"], mode, " ".join(v for v in (s[mode], s.get("Custom"), s["Log"], s["InstallLocation"]) if v))
 ' "$manifest")
-check_eq "the manifest has both scopes in both silent modes" 4 "$(wc -l <<<"$switch_lines")"
+check_eq "the manifest has one machine-wide installer, in both silent modes" "machine machine" \
+    "$(cut -d' ' -f1 <<<"$switch_lines" | tr '\n' ' ' | sed 's/ $//')"
 arp=$(python3 -c '
 import sys, yaml
 e = yaml.safe_load(open(sys.argv[1]))["AppsAndFeaturesEntries"][0]
-print(e["ProductCode"], e["DisplayName"], e["Publisher"], sep="|")' "$manifest")
+print(e["ProductCode"], e["DisplayName"], e["Publisher"], e["DisplayVersion"], sep="|")' "$manifest")
 while read -r scope mode switches; do
     INSTALL_PATH="C:\\Win Get\\$scope $mode\\Memotack"
     winget_log="C:\\logs\\winget $scope $mode.log"
@@ -151,11 +154,70 @@ while read -r scope mode switches; do
     check_eq "winget $scope $mode ($switches): exit code" 0 "$SETUP_STATUS"
     check "winget $scope $mode: installed into the location" test -f "$(unix_path "$INSTALL_PATH\\memotack.exe")"
     check_eq "winget $scope $mode: the log ends well" "exit code 0" "$(log_text "$winget_log" | tail -n 1)"
-    if [ "$scope" == machine ]; then shortcut=$common_startup other=$user_startup; else shortcut=$user_startup other=$common_startup; fi
-    check_shortcut "winget $scope $mode: Startup shortcut" "$shortcut"
-    check "winget $scope $mode: no Startup shortcut of the other scope" test ! -e "$(unix_path "$other")"
+    # A machine-wide install: the shortcut is everyone's.
+    check_shortcut "winget $scope $mode: common Startup shortcut" "$common_startup"
+    check "winget $scope $mode: no Startup shortcut of the administrator's own" test ! -e "$(unix_path "$user_startup")"
     values=$(uninstall_values)
-    check_eq "winget $scope $mode: AppsAndFeaturesEntries match the entry" "$arp" \
-        "$(sed -n 's/^DisplayName REG_SZ //p' <<<"$values" | sed "s/^/${UNINSTALL_KEY##*\\}|/")|$(sed -n 's/^Publisher REG_SZ //p' <<<"$values")"
+    check_eq "winget $scope $mode: AppsAndFeaturesEntries match the entry" "$arp" "${UNINSTALL_KEY##*\\}|$(
+        for name in DisplayName Publisher DisplayVersion; do sed -n "s/^$name REG_SZ //p" <<<"$values"; done | paste -sd'|')"
 done <<<"$switch_lines"
+
+# --- Upgrade in place, in a prefix of its own that reports Windows 10: the version query that
+# decides the Start Menu items answers 6.2 there (the installer declares no supported systems), so
+# each install makes them, while the log gives Windows' own version. Each later run finds the
+# entry of the one before; the last uninstaller leaves the prefix as it was before the first.
+fresh_prefix deploy-upgrade
+wine winecfg -v win10 >/dev/null 2>&1 </dev/null
+before="$BUILD_DIR/e2e/deploy-upgrade-before.txt"
+snapshot "$before"
+mkdir -p "$(drive_c logs)"
+run_line '-silent -everyone -path="C:\Apps\Memotack" -log="C:\logs\first.log"'
+check_eq "first install, for everyone into C:\\Apps\\Memotack: exit code" 0 "$SETUP_STATUS"
+log=$(log_text 'C:\logs\first.log')
+check "Windows 10: the log's header gives Windows' own version and the query's" grep -Eqx \
+    'Windows: 10\.0 build [0-9]+, platform 2, 64-bit \(6\.2 to the version query that decides the Start Menu items\)' \
+    <<<"$log"
+check "Windows 10: the Start Menu items are made, as on 6.2" grep -qx 'Create Start Menu items: done' <<<"$log"
+
+# A plain -silent goes where the earlier install went, not into Program Files.
+run_line '-silent -log="C:\logs\second.log"'
+check_eq "plain -silent over it: exit code" 0 "$SETUP_STATUS"
+INSTALL_PATH='C:\Apps\Memotack'
+check "plain -silent over it: memotack.exe in C:\\Apps\\Memotack" test -f "$(unix_path "$INSTALL_PATH\\memotack.exe")"
+check "plain -silent over it: nothing in Program Files" test ! -e "$(drive_c 'Program Files (x86)/Memotack')"
+check_eq "plain -silent over it: the entry, its sixteen values in C:\\Apps\\Memotack" \
+    "$(expected_values "$uninstaller")" "$(uninstall_values)"
+log=$(log_text 'C:\logs\second.log')
+for line in 'Folder: C:\Apps\Memotack' 'Earlier install: in the same folder, installed over'; do
+    check "plain -silent over it: the log says: $line" grep -qxF "$line" <<<"$log"
+done
+
+# -path= still wins: the earlier files stay where they are, and the log names them.
+run_line '-silent -path="C:\Other & 100%\Memotack" -log="C:\logs\third.log"'
+check_eq "-path= elsewhere: exit code" 0 "$SETUP_STATUS"
+check "-path= elsewhere: installed there" test -f "$(unix_path 'C:\Other & 100%\Memotack\memotack.exe')"
+check "-path= elsewhere: the earlier files are left alone" test -f "$(unix_path 'C:\Apps\Memotack\memotack.exe')"
+check_eq "-path= elsewhere: the entry names the new folder" 'C:\Other & 100%\Memotack' \
+    "$(reg_value "$UNINSTALL_KEY" InstallLocation | sed 's/^REG_SZ //')"
+check "-path= elsewhere: the log names the earlier folder" grep -qxF \
+    'Earlier install: C:\Apps\Memotack, left as it is; the uninstaller of this install removes it too' \
+    <<<"$(log_text 'C:\logs\third.log')"
+
+# An entry whose folder -path= would refuse gives no default: the install goes to Program Files.
+wine reg add "$UNINSTALL_KEY" /v InstallLocation /d 'relative\dir' /f /reg:32 >/dev/null 2>&1 </dev/null
+run_line '-silent -log="C:\logs\fourth.log"'
+check_eq "a refused earlier folder: exit code" 0 "$SETUP_STATUS"
+check "a refused earlier folder: installed into the default folder" \
+    test -f "$(drive_c 'Program Files (x86)/Memotack/memotack.exe')"
+check "a refused earlier folder: the log says why" grep -qxF \
+    'Earlier install: its folder is not the default, as -path= would refuse it: The folder given with -path= is not a full path such as C:\Apps\Memotack: relative\dir' \
+    <<<"$(log_text 'C:\logs\fourth.log')"
+
+# The last uninstaller takes away every install of the chain: their files and folders, the Start
+# Menu items and Startup shortcuts of both audiences, the entry.
+rm -rf "$(drive_c logs)"
+timeout 120 /usr/lib/wine/wine64 cmd /c "$uninstaller" >/dev/null 2>&1 </dev/null || true
+snapshot "$BUILD_DIR/e2e/deploy-upgrade-after.txt"
+check_eq "the last uninstaller leaves the prefix as before the first install" "" \
+    "$(diff "$before" "$BUILD_DIR/e2e/deploy-upgrade-after.txt" | sed -n 's/^[<>] //p')"
 finish

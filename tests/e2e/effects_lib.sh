@@ -101,9 +101,11 @@ expected_uninstaller() {
     } >"$file"
 }
 
-# expected_values UNINSTALLER: the twelve values of the entry, as uninstall_values prints them.
+# expected_values UNINSTALLER: the sixteen values of the entry, as uninstall_values prints them;
+# the size is that of the files in INSTALL_PATH, the date today's.
 expected_values() {
-    local web='https://www.pelmo-software.example/memotack'
+    local web='https://www.pelmo-software.example/memotack' bytes
+    bytes=$(($(stat -c %s "$(unix_path "$INSTALL_PATH\\memotack.exe")") + $(stat -c %s "$(unix_path "$INSTALL_PATH\\memotack.chm")")))
     sort <<EOF2
 DisplayName REG_SZ Memotack 8.0a
 UninstallString REG_SZ $1
@@ -117,5 +119,26 @@ InstallLocation REG_SZ $INSTALL_PATH
 DisplayIcon REG_SZ $INSTALL_PATH\\memotack.exe
 NoRepair REG_DWORD 0x1
 NoModify REG_DWORD 0x1
+DisplayVersion REG_SZ 8.0a
+QuietUninstallString REG_SZ "$1"
+EstimatedSize REG_DWORD $(printf '0x%x' $(((bytes + 1023) / 1024)))
+InstallDate REG_SZ $(date +%Y%m%d)
 EOF2
+}
+
+# Keys that Wine itself writes while the installer and cmd run, named one by one: the mouse
+# settings that the first program with a window reads, and the host's network cards (numbered, in
+# both views), which Wine lists once a program first asks for them.
+WINE_OWN_KEYS='^\[HKEY_CURRENT_USER\\Software\\Wine\\Temporary System Parameters\\Control Panel\\Mouse\]$'
+WINE_OWN_KEYS+='|^\[HKEY_LOCAL_MACHINE\\Software\\(Wow6432Node\\)?Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\[0-9]+\]$'
+export WINE_OWN_KEYS
+
+snapshot() {  # snapshot FILE: the prefix's files and Software keys as text, without Wine's own keys
+    local reg="$BUILD_DIR/e2e/snapshot.reg" key
+    (cd "$WINEPREFIX/drive_c" && find . -printf '%y %p\n' | LC_ALL=C sort) >"$1"
+    for key in 'HKLM\Software' 'HKCU\Software'; do
+        rm -f "$reg"
+        wine reg export "$key" "$(winepath -w "$reg" 2>/dev/null | tr -d '\r')" /reg:64 /y >/dev/null 2>&1 </dev/null
+        iconv -f UTF-16 -t UTF-8 "$reg" | tr -d '\r' | awk '/^\[/ { own = $0 ~ ENVIRON["WINE_OWN_KEYS"] } !own' >>"$1"
+    done
 }

@@ -77,11 +77,12 @@ check "-extract without the common controls: nothing extracted" test -z "$(ls -A
 
 # A broken shell extension: the shortcut step loads a COM server that aborts inside the installer.
 # The unattended run ends at once with 1603 (a box would keep it waiting for an answer), and its log
-# says why. (app_tests meets the other fatal errors.)
+# says why. (app_tests meets the other fatal errors.) Its own folder: the earlier install's, on the
+# full disk, would be the default.
 wine reg add 'HKLM\Software\Classes\CLSID\{00021401-0000-0000-C000-000000000046}\InprocServer32' /ve /f /reg:32 \
     /d "$(winepath -w "$BUILD_DIR/tests/e2e/faulty_server.dll" | tr -d '\r')" >/dev/null 2>&1 </dev/null
 started=$SECONDS
-EXIT_CODE_MORE_ARGUMENTS='-silent -log="C:\fatal.log"' run_setup
+EXIT_CODE_MORE_ARGUMENTS='-silent -path="C:\Fatal\Memotack" -log="C:\fatal.log"' run_setup
 echo "a fatal error: the run took $((SECONDS - started)) s"
 check_eq "a fatal error: exit code" 1603 "$SETUP_STATUS"
 check_eq "a fatal error: the log ends with it" "$(printf '%s\n' "Copy 'memotack.exe': done" 'Fatal error: abort' 'exit code 1603')" \

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # What an install leaves on the machine and how its uninstaller takes it away, in fresh 64-bit
 # prefixes: "just me" (silent, on a system reporting 6.1: no Start Menu items) and "everyone"
-# (interactive, on one reporting 6.2: with them). The uninstaller runs once under the 32-bit cmd
-# with a TEMP folder holding a space, once under the 64-bit cmd as Programs and Features would.
+# (interactive, on one reporting 6.2: with them, accepted as it opens over an earlier "just me"
+# install, whose folder it offers). The uninstaller runs once under the 32-bit cmd with a TEMP
+# folder holding a space, once under the 64-bit cmd as Programs and Features would.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/effects_lib.sh"
 
 uninstaller='C:\windows\uninstallmemotack.bat'
 
 check_installed() {  # check_installed UNINSTALLER-LINES...
-    check_eq "the uninstall entry holds the twelve values" "$(expected_values "$uninstaller")" "$(uninstall_values)"
+    check_eq "the uninstall entry holds the sixteen values" "$(expected_values "$uninstaller")" "$(uninstall_values)"
     check "the entry is in the 32-bit registry view" key_exists "$UNINSTALL_KEY" 32
     check "wine uninstaller --list lists Memotack 8.0a" listed_by_wine
     check "memotack.exe is installed" test -f "$(unix_path "$INSTALL_PATH\\memotack.exe")"
@@ -49,12 +50,19 @@ check "the install folder is removed" test ! -e "$(unix_path "$INSTALL_PATH")"
 check "the temporary registry script is deleted" test ! -e "$(unix_path 'C:\temp with space\delmtq.reg')"
 wineserver -k >/dev/null 2>&1 || true
 
-# --- Everyone: interactive install, Windows 8 ---
+# --- Everyone: interactive install, Windows 8, over an earlier "just me" install ---
 fresh_prefix uninstall-everyone
 wine winecfg -v win8 >/dev/null 2>&1 </dev/null
+user_menu='C:\users\'"$WINE_USER"'\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\Memotack'
+user_startup='C:\users\'"$WINE_USER"'\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\StartUp\Memotack.lnk'
+EXIT_CODE_MORE_ARGUMENTS='-silent -path="C:\Earlier\Memotack"' run_setup
+check_eq "the earlier install: exit code" 0 "$SETUP_STATUS"
+INSTALL_PATH='C:\Earlier\Memotack'
 menu_folder='C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Memotack'
 startup='C:\ProgramData\Microsoft\Windows\Start Menu\Programs\StartUp\Memotack.lnk'
 start_installer
+check "the dialog offers the earlier install's folder" grep -qxF "folder=$INSTALL_PATH" \
+    <<<"$(wine "$READ_ROWS" --options </dev/null 2>/dev/null | tr -d '\r')"
 press alt+e     # Install for Everyone
 press alt+m     # no Run Memotack
 press alt+h     # no Show help file
@@ -64,18 +72,22 @@ check_eq "the progress rows" "$(printf '%s\n' 'button=&Finish' '0|Close Memotack
     "2|Copy 'memotack.chm'|4|" "3|Copy 'memotack.exe'|4|" '4|Create Start Menu items|4|' \
     '5|Create Startup shortcut|4|' '6|Create Add/Remove Programs entry|4|' '7|Create uninstaller|4|')" "$ROWS"
 finish_installer
+# Before the registry lines, what the earlier install made that this one does not replace: its Start
+# Menu items and Startup shortcut for the user alone, and the folder above its own.
 check_installed "\"$INSTALL_PATH\\memotack.exe\" -close" "del \"$INSTALL_PATH\\memotack.chm\"" \
     "del \"$INSTALL_PATH\\memotack.exe\"" "del \"$menu_folder\\Memotack.lnk\"" "rd \"$menu_folder\"" \
-    "del \"$startup\""
+    "del \"$startup\"" "del \"$user_menu\\Memotack.lnk\"" "rd \"$user_menu\"" "del \"$user_startup\"" \
+    "rd \"$INSTALL_PATH\"" 'rd "C:\Earlier"'
 check_shortcut "Start Menu shortcut" "$menu_folder\\Memotack.lnk"
 check_shortcut "common Startup shortcut" "$startup"
-check "no per-user Startup shortcut" test ! -e "$(unix_path 'C:\users\'"$WINE_USER"'\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\StartUp\Memotack.lnk')"
+check "the earlier per-user Startup shortcut is left until the uninstall" test -e "$(unix_path "$user_startup")"
 
 # A file of the user's in the install folder keeps it; the 64-bit cmd, as on 64-bit Windows.
 echo "my own notes" >"$(unix_path "$INSTALL_PATH\\my notes.txt")"
 timeout 120 /usr/lib/wine/wine64 cmd /c "$uninstaller" >/dev/null 2>&1 </dev/null || true
-check_removed "$menu_folder\\Memotack.lnk" "$startup"
-check "the Start Menu folder is removed" test ! -e "$(unix_path "$menu_folder")"
+check_removed "$menu_folder\\Memotack.lnk" "$startup" "$user_menu\\Memotack.lnk" "$user_startup"
+check "the Start Menu folders of both audiences are removed" test ! -e "$(unix_path "$menu_folder")" -a \
+    ! -e "$(unix_path "$user_menu")"
 check "the user's file stays" test -f "$(unix_path "$INSTALL_PATH\\my notes.txt")"
 check_eq "the install folder stays with only the user's file" "my notes.txt" "$(ls "$(unix_path "$INSTALL_PATH")")"
 finish

@@ -3,7 +3,8 @@
 # was, for users and install folders whose names hold what code pages and batch files trip over.
 # Each case fills in the real dialog (read_rows -install), uninstalls with the 64-bit cmd as
 # Programs and Features would, and compares the prefix with a snapshot taken before the first
-# install: the files of drive_c and the registry's machine and user Software keys (the 64-bit
+# install (one case of the short set installs twice first, the second time into another folder for
+# the other audience, and uninstalls once): the files of drive_c and the registry's machine and user Software keys (the 64-bit
 # export holds the 32-bit view under Wow6432Node). One fresh prefix per profile and code page,
 # reporting version 6.2 so that the Start Menu items are made too.
 #
@@ -39,23 +40,6 @@ declare -A FOLDERS=(
 )
 declare -A NEW_PARENTS=([long]=4)
 
-# Keys that Wine itself writes while the installer and cmd run, named one by one: the mouse
-# settings that the first program with a window reads, and the host's network cards (numbered, in
-# both views), which Wine lists once a program first asks for them.
-WINE_OWN_KEYS='^\[HKEY_CURRENT_USER\\Software\\Wine\\Temporary System Parameters\\Control Panel\\Mouse\]$'
-WINE_OWN_KEYS+='|^\[HKEY_LOCAL_MACHINE\\Software\\(Wow6432Node\\)?Microsoft\\Windows NT\\CurrentVersion\\NetworkCards\\[0-9]+\]$'
-export WINE_OWN_KEYS
-
-snapshot() {  # snapshot FILE: the prefix's files and Software keys as text, without Wine's own keys
-    local reg="$BUILD_DIR/e2e/snapshot.reg" key
-    (cd "$WINEPREFIX/drive_c" && find . -printf '%y %p\n' | LC_ALL=C sort) >"$1"
-    for key in 'HKLM\Software' 'HKCU\Software'; do
-        rm -f "$reg"
-        wine reg export "$key" "$(winepath -w "$reg" 2>/dev/null | tr -d '\r')" /reg:64 /y >/dev/null 2>&1 </dev/null
-        iconv -f UTF-16 -t UTF-8 "$reg" | tr -d '\r' | awk '/^\[/ { own = $0 ~ ENVIRON["WINE_OWN_KEYS"] } !own' >>"$1"
-    done
-}
-
 # Ends the last profile's prefix and deletes it: each takes more than a gigabyte.
 end_profile() {
     [ -n "${PROFILE_PREFIX:-}" ] || return 0
@@ -67,6 +51,7 @@ end_profile() {
 # start_profile NAME CODE-PAGE: a fresh prefix for that user and code page, and its snapshot.
 start_profile() {
     end_profile
+    EARLIER=
     export USER="$1" LOGNAME="$1" LANG="${LANG_OF[$2]}"
     fresh_prefix "leave-no-trace-$2-$(printf '%s' "$1" | md5sum | cut -c1-8)"
     PROFILE_PREFIX="$WINEPREFIX"
@@ -76,10 +61,12 @@ start_profile() {
     snapshot "$BASELINE"
 }
 
-# install_and_remove FOLDER-KEY everyone|justme [cmd32]: cmd32 runs the uninstaller with the 32-bit
-# cmd instead of the 64-bit one.
-install_and_remove() {
-    local folder="${FOLDERS[$1]}" what="\"$USER\" $2 ${FOLDERS[$1]}" status_file="$BUILD_DIR/e2e/status.txt"
+# install_into FOLDER-KEY everyone|justme: the dialog filled in and Install pressed, the folder typed
+# over the one it offers. A second install before the removal goes over the earlier one, whose
+# uninstaller lines its own then carries.
+install_into() {
+    local folder="${FOLDERS[$1]}" status_file="$BUILD_DIR/e2e/status.txt"
+    WHAT="\"$USER\" $2 ${FOLDERS[$1]}"
     rm -f "$status_file"
     (
         run_setup
@@ -88,36 +75,48 @@ install_and_remove() {
     local rows
     rows=$(wine "$READ_ROWS" -install "$folder" "$2" </dev/null 2>/dev/null | tr -d '\r' || true)
     wait
-    check_eq "$what: install exits 0" 0 "$(cat "$status_file" 2>/dev/null)"
-    check_eq "$what: eight rows, every one done" "button=&Finish 8 8" \
+    check_eq "$WHAT: install exits 0" 0 "$(cat "$status_file" 2>/dev/null)"
+    check_eq "$WHAT: eight rows, every one done" "button=&Finish 8 8" \
         "$(head -n 1 <<<"$rows") $(tail -n +2 <<<"$rows" | wc -l) $(grep -c '|4|$' <<<"$rows")"
     local uninstaller
     uninstaller="$(unix_path 'C:\windows\uninstallmemotack.bat')"
-    check_eq "$what: the uninstaller has its fourteen lines and one per new parent folder" \
+    [ -n "$EARLIER" ] || check_eq "$WHAT: the uninstaller has its fourteen lines and one per new parent folder" \
         $((14 + ${NEW_PARENTS[$1]:-0})) "$(grep -c $'\r$' "$uninstaller" 2>/dev/null)"
     # Every line in ASCII, whatever the console's code page: a path beyond ASCII is named by its
     # short form, which Wine gives every name on drive C:. The install folder's line, after the
     # registry lines, names an ASCII folder as it is.
-    check_eq "$what: the uninstaller's lines are ASCII" "" "$(tr -d '\r' <"$uninstaller" | LC_ALL=C grep -a '[^ -~]')"
+    check_eq "$WHAT: the uninstaller's lines are ASCII" "" "$(tr -d '\r' <"$uninstaller" | LC_ALL=C grep -a '[^ -~]')"
     local rd_line
     rd_line=$(LC_ALL=C grep -a -A1 '^del "%TEMP%' "$uninstaller" | tail -n 1 | tr -d '\r')
     if LC_ALL=C grep -q '^[ -~]*$' <<<"$folder"; then
-        check_eq "$what: the folder's line names it as it is" "rd \"${folder//'%'/%%}\"" "$rd_line"
+        check_eq "$WHAT: the folder's line names it as it is" "rd \"${folder//'%'/%%}\"" "$rd_line"
     else
-        check "$what: the folder's line names it by its short form" grep -q '^rd "C:\\[^\\]*~' <<<"$rd_line"
+        check "$WHAT: the folder's line names it by its short form" grep -q '^rd "C:\\[^\\]*~' <<<"$rd_line"
     fi
-    local cmd=(/usr/lib/wine/wine64 cmd)
-    [ "${3:-}" = cmd32 ] && cmd=(wine cmd) && what+=" (32-bit cmd)"
+    EARLIER="$WHAT"
+}
+
+# remove_and_compare [cmd32]: the last install's uninstaller, with the 64-bit cmd or the 32-bit one,
+# leaves the prefix as its snapshot.
+remove_and_compare() {
+    local cmd=(/usr/lib/wine/wine64 cmd) what="$WHAT"
+    [ "${1:-}" = cmd32 ] && cmd=(wine cmd) && what+=" (32-bit cmd)"
     timeout 120 "${cmd[@]}" /c 'C:\windows\uninstallmemotack.bat' >/dev/null 2>&1 </dev/null || true
     snapshot "$BUILD_DIR/e2e/after.txt"
     check_eq "$what: uninstall leaves the snapshot unchanged" "" \
         "$(diff "$BASELINE" "$BUILD_DIR/e2e/after.txt" | sed -n 's/^[<>] //p')"
+    EARLIER=
+}
+
+install_and_remove() {  # install_and_remove FOLDER-KEY everyone|justme [cmd32]
+    install_into "$1" "$2"
+    remove_and_compare "${3:-}"
 }
 
 if [ -z "$set" ]; then
     start_profile '张伟' 437
-    install_and_remove percent justme
-    install_and_remove letters everyone
+    install_into letters everyone
+    install_and_remove percent justme  # typed over the earlier install, for the user alone
     start_profile 'Jan & Ewa Kowalscy' 866
     install_and_remove brackets justme
     install_and_remove ampersand everyone cmd32

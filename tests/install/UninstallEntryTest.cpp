@@ -1,3 +1,4 @@
+#include "install/EarlierInstall.h"
 #include "install/SavedKey.h"
 #include "install/UninstallerScript.h"
 #include "tests/install/StepRowProbe.h"
@@ -96,10 +97,23 @@ protected:
 
 }  // namespace
 
-TEST_F(UninstallEntryTest, KeyHoldsTheTwelveValues) {
+TEST_F(UninstallEntryTest, KeyHoldsTheSixteenValues) {
+    // The installed files' size is their sum in KB, rounded up: 1,000 and 1,500 bytes make 3 KB.
+    const CString folder = m_windowsFolder;
+    WriteFileBytes(folder + L"\\memotack.exe", std::string(1000, 'x'));
+    WriteFileBytes(folder + L"\\memotack.chm", std::string(1500, 'x'));
+    probe.dlg.m_strInstallPath = folder;
+    SYSTEMTIME before, after;
+    ::GetLocalTime(&before);
     probe.dlg.CreateUninstallEntry(0, L"C:\\windows");
+    ::GetLocalTime(&after);
+    ::DeleteFileW(folder + L"\\memotack.exe");
+    ::DeleteFileW(folder + L"\\memotack.chm");
     EXPECT_EQ(probe.Label(0), L"Create Add/Remove Programs entry");
     EXPECT_EQ(StepDone, probe.Status(0));
+    CString date;
+    date.Format(L"%04u%02u%02u", after.wYear, after.wMonth, after.wDay);
+    if (before.wDay != after.wDay) GTEST_SKIP() << "the date changed during the test";
 
     RegKey key;
     ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, key.Receive()));
@@ -115,12 +129,16 @@ TEST_F(UninstallEntryTest, KeyHoldsTheTwelveValues) {
         {L"Contact", REG_SZ, TextBytes(L"Dax Quillon")},
         {L"Publisher", REG_SZ, TextBytes(L"Pelmo Software")},
         {L"URLInfoAbout", REG_SZ, TextBytes(web)},
-        {L"Readme", REG_SZ, TextBytes(L"C:\\Program Files (x86)\\Memotack\\memotack.chm")},
+        {L"Readme", REG_SZ, TextBytes(folder + L"\\memotack.chm")},
         {L"Comments", REG_SZ, TextBytes(L"Pelmo Software Memotack")},
-        {L"InstallLocation", REG_SZ, TextBytes(L"C:\\Program Files (x86)\\Memotack")},
-        {L"DisplayIcon", REG_SZ, TextBytes(L"C:\\Program Files (x86)\\Memotack\\memotack.exe")},
+        {L"InstallLocation", REG_SZ, TextBytes(folder)},
+        {L"DisplayIcon", REG_SZ, TextBytes(folder + L"\\memotack.exe")},
         {L"NoRepair", REG_DWORD, NumberBytes(1)},
         {L"NoModify", REG_DWORD, NumberBytes(1)},
+        {L"DisplayVersion", REG_SZ, TextBytes(L"8.0a")},
+        {L"QuietUninstallString", REG_SZ, TextBytes(L"\"C:\\windows\\uninstallmemotack.bat\"")},
+        {L"EstimatedSize", REG_DWORD, NumberBytes(3)},
+        {L"InstallDate", REG_SZ, TextBytes(date)},
     };
     for (const auto& want : expected) {
         SCOPED_TRACE(testing::PrintToString(CString(want.name)));
@@ -131,7 +149,7 @@ TEST_F(UninstallEntryTest, KeyHoldsTheTwelveValues) {
     DWORD valueCount = 0;
     ASSERT_EQ(ERROR_SUCCESS, ::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                                 &valueCount, nullptr, nullptr, nullptr, nullptr));
-    EXPECT_EQ(12u, valueCount);
+    EXPECT_EQ(16u, valueCount);
 }
 
 TEST_F(UninstallEntryTest, UninstallerIsEightBitTextWithCrLf) {
@@ -201,6 +219,70 @@ TEST_F(UninstallEntryTest, UninstallerThatCannotBeWrittenFailsTheRow) {
     for (int row : {2, 3}) EXPECT_EQ(StepFailed, probe.Status(row)) << row;
     EXPECT_EQ("earlier uninstaller\r\n", ReadFileBytes(Uninstaller()));
     EXPECT_EQ(FileNames(m_windowsFolder), std::vector<CString>{L"uninstallmemotack.bat"});
+}
+
+// An earlier install, as its entry and its uninstaller tell it.
+TEST_F(UninstallEntryTest, EarlierInstallIsWhatItsEntryAndItsUninstallerSay) {
+    EXPECT_FALSE(ReadEarlierEntry().exists);
+    probe.dlg.m_strInstallPath = L"C:\\Apps\\Memotack";
+    probe.dlg.CreateUninstallEntry(0, m_windowsFolder);
+    RegKey key;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_SET_VALUE, key.Receive()));
+    const DWORD number = 1;
+    const std::wstring tooLong(MAX_PATH + 1, L'x');
+    const struct {
+        const wchar_t* what;
+        DWORD type;  // REG_NONE: the value deleted
+        const void* data;
+        DWORD size;
+        CString location;
+        LONG status;
+    } cases[] = {
+        {L"as this program writes it", REG_SZ, nullptr, 0, L"C:\\Apps\\Memotack", ERROR_SUCCESS},
+        {L"no InstallLocation", REG_NONE, nullptr, 0, L"", ERROR_SUCCESS},
+        {L"a number", REG_DWORD, &number, sizeof number, L"", ERROR_INVALID_DATA},
+        {L"longer than a path", REG_SZ, tooLong.c_str(), static_cast<DWORD>((tooLong.size() + 1) * 2), L"",
+         ERROR_MORE_DATA},
+        {L"without its terminator", REG_SZ, L"C:\\Old", 12, L"C:\\Old", ERROR_SUCCESS},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(CString(c.what)));
+        if (c.type == REG_NONE) ::RegDeleteValueW(key.Get(), L"InstallLocation");
+        if (c.data)
+            ::RegSetValueExW(key.Get(), L"InstallLocation", 0, c.type, static_cast<const BYTE*>(c.data), c.size);
+        EarlierEntry earlier = ReadEarlierEntry();
+        EXPECT_TRUE(earlier.exists);
+        EXPECT_EQ(earlier.location, c.location);
+        EXPECT_EQ(earlier.status, c.status);
+    }
+
+    // What the earlier uninstaller removes goes into the new script once: its del and rd lines of
+    // paths of their own, and the earlier folder's files and the folder in any case.
+    WriteFileBytes(
+        Uninstaller(),
+        "\"C:\\Old\\memotack.exe\" -close\r\ndel \"C:\\Old\\memotack.chm\"\r\ndel \"C:\\Old\\memotack.exe\"\r\n"
+        "del \"C:\\All\\Startup\\Memotack.lnk\"\r\n>\"%TEMP%\\delmtq.reg\" echo REGEDIT4\r\n"
+        "regedit /s \"%TEMP%\\delmtq.reg\"\r\ndel \"%TEMP%\\delmtq.reg\"\r\ndel \"a\" \"b\"\r\nrd \"\"\r\n"
+        "rd \"C:\\Old\"\r\nrd \"C:\\100%% Old\"\r\ndel %0\r\n");
+    probe.dlg.m_strEarlierFolder = L"C:\\Old";
+    CString script = L"\"C:\\New\\memotack.exe\" -close\ndel \"C:\\All\\Startup\\Memotack.lnk\"\n";
+    {
+        // Held open without sharing: it cannot be read, and the script stays as it is.
+        UniqueHandle held(::CreateFileW(Uninstaller(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        const CString before = script;
+        EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION),
+                  probe.dlg.AddEarlierInstallLines(m_windowsFolder, script));
+        EXPECT_EQ(before, script);
+    }
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), probe.dlg.AddEarlierInstallLines(m_windowsFolder, script));
+    EXPECT_EQ(script,
+              L"\"C:\\New\\memotack.exe\" -close\ndel \"C:\\All\\Startup\\Memotack.lnk\"\n"
+              L"del \"C:\\Old\\memotack.chm\"\ndel \"C:\\Old\\memotack.exe\"\nrd \"C:\\Old\"\nrd \"C:\\100%% Old\"\n");
+    // Without the earlier uninstaller, the earlier folder alone.
+    ::DeleteFileW(Uninstaller());
+    script = L"x\n";
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), probe.dlg.AddEarlierInstallLines(m_windowsFolder, script));
+    EXPECT_EQ(script, L"x\ndel \"C:\\Old\\memotack.chm\"\ndel \"C:\\Old\\memotack.exe\"\nrd \"C:\\Old\"\n");
 }
 
 // An entry must never name an uninstaller that is missing or an earlier install's: when the
