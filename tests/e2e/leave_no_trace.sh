@@ -93,8 +93,8 @@ install_and_remove() {
         "$(head -n 1 <<<"$rows") $(tail -n +2 <<<"$rows" | wc -l) $(grep -c '|4|$' <<<"$rows")"
     local uninstaller
     uninstaller="$(unix_path 'C:\windows\uninstallmemotack.bat')"
-    check_eq "$what: the uninstaller has its fourteen lines and one per new parent folder" \
-        $((14 + ${NEW_PARENTS[$1]:-0})) "$(grep -c $'\r$' "$uninstaller" 2>/dev/null)"
+    check_eq "$what: the uninstaller has its sixteen lines and one per new parent folder" \
+        $((16 + ${NEW_PARENTS[$1]:-0})) "$(grep -c $'\r$' "$uninstaller" 2>/dev/null)"
     # Every line in ASCII, whatever the console's code page: a path beyond ASCII is named by its
     # short form, which Wine gives every name on drive C:. The install folder's line, after the
     # registry lines, names an ASCII folder as it is.
@@ -108,7 +108,9 @@ install_and_remove() {
     fi
     local cmd=(/usr/lib/wine/wine64 cmd)
     [ "${3:-}" = cmd32 ] && cmd=(wine cmd) && what+=" (32-bit cmd)"
-    timeout 120 "${cmd[@]}" /c 'C:\windows\uninstallmemotack.bat' >/dev/null 2>&1 </dev/null || true
+    # Delayed expansion on, as a setting of the command processor can switch it on for every batch
+    # file on Windows (Wine's cmd reads only the switch): the ! in folder names must survive it.
+    timeout 120 "${cmd[@]}" /v:on /c 'C:\windows\uninstallmemotack.bat' >/dev/null 2>&1 </dev/null || true
     snapshot "$BUILD_DIR/e2e/after.txt"
     check_eq "$what: uninstall leaves the snapshot unchanged" "" \
         "$(diff "$BASELINE" "$BUILD_DIR/e2e/after.txt" | sed -n 's/^[<>] //p')"
