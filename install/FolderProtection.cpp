@@ -12,7 +12,7 @@ const wchar_t kProtectedFolderSecurity[] = L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;
 
 namespace {
 
-bool IsAdministration(PSID sid) {
+bool IsSystemOrAdministrators(PSID sid) {
     return ::IsWellKnownSid(sid, WinLocalSystemSid) || ::IsWellKnownSid(sid, WinBuiltinAdministratorsSid);
 }
 
@@ -23,12 +23,37 @@ bool IsInside(const CString& path, LPCWSTR folder) {
     return ::CompareStringOrdinal(path, length, folder, length, TRUE) == CSTR_EQUAL;
 }
 
+// Gives folder the protected list and the Administrators as its owner when it lets others change
+// it; *replaced says whether it did. ERROR_SUCCESS or the error of the call that failed.
+DWORD ProtectExistingFolder(const CString& folder, PSECURITY_DESCRIPTOR protectedList, bool* replaced) {
+    *replaced = false;
+    LocalMemory current;
+    DWORD error =
+        ::GetNamedSecurityInfoW(folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
+                                nullptr, nullptr, nullptr, current.Receive());
+    if (error != ERROR_SUCCESS || !LetsOthersChange(current.As<void>())) return error;
+    PSID administrators = nullptr;
+    PACL list = nullptr;
+    BOOL present = FALSE, defaulted = FALSE;
+    // Without its list the call below would give the folder none, which lets everyone in.
+    if (!::GetSecurityDescriptorOwner(protectedList, &administrators, &defaulted) ||
+        !::GetSecurityDescriptorDacl(protectedList, &present, &list, &defaulted) || !administrators || !list)
+        return ::GetLastError();
+    error = ::SetNamedSecurityInfoW(
+        const_cast<LPWSTR>(folder.GetString()), SE_FILE_OBJECT,
+        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, administrators,
+        nullptr, list, nullptr);
+    *replaced = error == ERROR_SUCCESS;
+    return error;
+}
+
 }  // namespace
 
 bool LetsOthersChange(PSECURITY_DESCRIPTOR security) {
     PSID owner = nullptr;
     BOOL defaulted = FALSE;
-    if (!::GetSecurityDescriptorOwner(security, &owner, &defaulted) || !owner || !IsAdministration(owner)) return true;
+    if (!::GetSecurityDescriptorOwner(security, &owner, &defaulted) || !owner || !IsSystemOrAdministrators(owner))
+        return true;
     BOOL present = FALSE;
     PACL list = nullptr;
     // No list lets everyone do everything.
@@ -40,7 +65,7 @@ bool LetsOthersChange(PSECURITY_DESCRIPTOR security) {
         if (entry->AceType == ACCESS_DENIED_ACE_TYPE) continue;
         if (entry->AceType != ACCESS_ALLOWED_ACE_TYPE) return true;
         auto* allowed = reinterpret_cast<ACCESS_ALLOWED_ACE*>(entry);
-        if (!IsAdministration(&allowed->SidStart) && (allowed->Mask & ~readAndExecute)) return true;
+        if (!IsSystemOrAdministrators(&allowed->SidStart) && (allowed->Mask & ~readAndExecute)) return true;
     }
     return false;
 }
@@ -88,34 +113,12 @@ bool CInstallerDlg::CreateInstallFolder(CString* createdParents, bool* mayCopy) 
     bool madeFolder = false;
     if (!CreateDirectoryTree(m_strInstallPath, createdParents, &security, &madeFolder)) return false;
     if (madeFolder) return true;
-    *mayCopy = ProtectExistingFolder(m_strInstallPath, protectedList.As<void>());
-    return *mayCopy;
-}
-
-// Gives folder the protected list and the Administrators as its owner when it lets others change it.
-bool CInstallerDlg::ProtectExistingFolder(const CString& folder, PSECURITY_DESCRIPTOR protectedList) {
-    LocalMemory current;
-    DWORD error =
-        ::GetNamedSecurityInfoW(folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
-                                nullptr, nullptr, nullptr, current.Receive());
-    if (error != ERROR_SUCCESS) return SetError(GetSystemErrorText(error), error);
-    if (!LetsOthersChange(current.As<void>())) return true;
-    PSID administrators = nullptr;
-    PACL list = nullptr;
-    BOOL present = FALSE, defaulted = FALSE;
-    // Without its list the call below would give the folder none, which lets everyone in.
-    if (!::GetSecurityDescriptorOwner(protectedList, &administrators, &defaulted) ||
-        !::GetSecurityDescriptorDacl(protectedList, &present, &list, &defaulted) || !administrators || !list) {
-        error = ::GetLastError();
-        return SetError(GetSystemErrorText(error), error);
-    }
-    error = ::SetNamedSecurityInfoW(
-        const_cast<LPWSTR>(folder.GetString()), SE_FILE_OBJECT,
-        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, administrators,
-        nullptr, list, nullptr);
-    if (error != ERROR_SUCCESS) return SetError(GetSystemErrorText(error), error);
-    m_log.WriteLine(L"Permissions of the install folder replaced: " + folder +
-                    L" let others than SYSTEM and the Administrators change it; now SYSTEM and the Administrators "
-                    L"have full control, Users read and execute, and the Administrators own it");
-    return true;
+    bool replaced = false;
+    const DWORD error = ProtectExistingFolder(m_strInstallPath, protectedList.As<void>(), &replaced);
+    if (replaced)
+        m_log.WriteLine(L"Permissions of the install folder replaced: " + m_strInstallPath +
+                        L" let others than SYSTEM and the Administrators change it; now SYSTEM and the "
+                        L"Administrators have full control, Users read and execute, and the Administrators own it");
+    *mayCopy = error == ERROR_SUCCESS;
+    return *mayCopy || SetError(GetSystemErrorText(error), error);
 }

@@ -80,7 +80,6 @@ public:
     // lets others write. False when the row fails, with the message in m_strError; *mayCopy false
     // when nothing may be copied into the folder, as its list could not be set.
     bool CreateInstallFolder(CString* createdParents, bool* mayCopy);
-    bool ProtectExistingFolder(const CString& folder, PSECURITY_DESCRIPTOR protectedList);
 
     // One install at a time (install/InstallLock.cpp). LockInstall takes the machine-wide lock
     // that install sequences run under: false when another install holds it, true when this one

@@ -128,49 +128,6 @@ done
 check "C:\\Open\\Memotack: others may no longer write" test "$(stat -c %A "$(drive_c Open/Memotack)" | cut -c9)" != w
 check "\\\\fileserver\\notes\\Memotack: installed" test -f "$share/Memotack/memotack.exe"
 
-# --- One install at a time. A copy of Memotack that never closes holds the first install in its
-# "Close Memotack" step (which then fails); a second one, started meanwhile, changes nothing and
-# ends with 1618.
-coproc STUBBORN { exec wine "$BUILD_DIR/tests/install/hold_file.exe" -window 600 2>/dev/null </dev/null; }
-read -r -t 120 line <&"${STUBBORN[0]}" || true
-check_eq "a Memotack that never closes is running" held "${line%$'\r'}"
-run_line '-silent -path="C:\First\Memotack" -log="C:\logs\first.log"' &
-first=$!
-read -r -t 300 line <&"${STUBBORN[0]}" || true
-check_eq "the first install asks it to close" WM_CLOSE "${line%$'\r'}"
-run_line '-silent -path="C:\Second\Memotack" -log="C:\logs\second.log"'
-check_eq "a second install meanwhile: exit code" 1618 "$SETUP_STATUS"
-check_eq "a second install meanwhile: the log says why" "$(printf '%s\n' \
-    'Another installation of Memotack is in progress. Wait until it has finished, then try again.' 'exit code 1618')" \
-    "$(log_text 'C:\logs\second.log' | tail -n 2)"
-check "a second install meanwhile: no folder made" test ! -e "$(drive_c Second)"
-wait $first
-check_eq "the first install: the log ends with its exit code" "exit code 1603" "$(log_text 'C:\logs\first.log' | tail -n 1)"
-check_eq "the first install: only Close Memotack failed" "Close Memotack" \
-    "$(log_text 'C:\logs\first.log' | grep ': failed' | cut -d: -f1)"
-kill "$STUBBORN_PID"
-wait "$STUBBORN_PID" 2>/dev/null || true
-
-# Four started together: each installs or finds another install running, and what stays is one
-# install, its entry and uninstaller naming the same folder, that its uninstaller removes.
-for run in 1 2 3 4; do
-    (
-        run_line "-silent -path=\"C:\\Four\\$run\\Memotack\""
-        echo "$SETUP_STATUS" >"$BUILD_DIR/e2e/deploy-four-$run"
-    ) &
-done
-wait
-statuses=$(cat "$BUILD_DIR"/e2e/deploy-four-? | sort | uniq -c | awk '{ print $2 "x" $1 }' | tr '\n' ' ')
-echo "four together: exit codes $statuses"
-check "four together: each ends 0 or 1618, one at least 0" grep -Eq '^0x[1-4] (1618x[1-3] )?$' <<<"$statuses"
-INSTALL_PATH=$(uninstall_values | sed -n 's/^InstallLocation REG_SZ //p')
-check "four together: the entry names one of their folders" grep -Eq '^C:\\Four\\[1-4]\\Memotack$' <<<"$INSTALL_PATH"
-check_eq "four together: the entry is whole" "$(expected_values "$uninstaller")" "$(uninstall_values)"
-check "four together: the uninstaller removes that folder" grep -qxF "rd \"$INSTALL_PATH\"" <<<"$(tr -d '\r' <"$(unix_path "$uninstaller")")"
-timeout 120 /usr/lib/wine/wine64 cmd /c "$uninstaller" >/dev/null 2>&1 </dev/null || true
-check "four together: uninstalled, the folder is gone" test ! -e "$(unix_path "$INSTALL_PATH")"
-check "four together: uninstalled, the entry is gone" not key_exists "$UNINSTALL_KEY" 32
-
 # --- A log folder that does not exist yet is made, every level of it; the log names its full path.
 run_line '-silent -log="C:\new logs\skipped\..\deeper\memotack.log"'
 check_eq "new log folder: exit code" 0 "$SETUP_STATUS"

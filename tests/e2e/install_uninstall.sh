@@ -45,6 +45,7 @@ check "no common Startup shortcut" test ! -e "$(unix_path 'C:\ProgramData\Micros
 # says why and ends with 1, and keeps the entry and itself. The run below, the file free again,
 # removes everything.
 coproc HOLDER { exec wine "$BUILD_DIR/tests/install/hold_file.exe" "$INSTALL_PATH\\memotack.exe" 600 2>/dev/null </dev/null; }
+holder_pid=$HOLDER_PID
 read -r -t 120 held <&"${HOLDER[0]}" || true
 check_eq "memotack.exe is held open" held "${held%$'\r'}"
 set +e
@@ -57,8 +58,8 @@ check "a file in use: the uninstaller says why" grep -qx \
 check "a file in use: the entry stays" key_exists "$UNINSTALL_KEY" 32
 check "a file in use: the uninstaller stays" test -f "$(unix_path "$uninstaller")"
 check "a file in use: memotack.exe stays" test -f "$(unix_path "$INSTALL_PATH\\memotack.exe")"
-kill "$HOLDER_PID"
-wait "$HOLDER_PID" 2>/dev/null || true
+kill "$holder_pid" 2>/dev/null || true
+wait "$holder_pid" 2>/dev/null || true
 
 # A TEMP folder with a space, as a user name with a space gives; the 32-bit cmd.
 mkdir -p "$(unix_path 'C:\temp with space')"

@@ -3,7 +3,8 @@
 //   can open, delete or start it; signals the event "MemotackTestFileHeld" and keeps the file open
 //   until "MemotackTestFileRelease" is signalled or SECONDS (default 60) have passed.
 //   hold_file -window [SECONDS]: a window titled as the running Memotack's that never closes, for
-//   SECONDS (default 60); prints "WM_CLOSE" each time it is asked to close.
+//   SECONDS (default 60). Asked to close, it signals the event "MemotackTestCloseAsked", prints
+//   "WM_CLOSE" and takes 4 of the 5 seconds that the installer waits for an answer.
 #include <windows.h>
 
 #include <stdlib.h>
@@ -16,7 +17,9 @@ void Print(const char* line) {
 
 LRESULT CALLBACK StubbornWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_CLOSE) {
+        ::SetEvent(::CreateEventW(nullptr, TRUE, FALSE, L"MemotackTestCloseAsked"));
         Print("WM_CLOSE\n");
+        ::Sleep(4000);
         return 0;
     }
     if (message == WM_TIMER) ::PostQuitMessage(0);
