@@ -1,6 +1,8 @@
 #pragma once
-// The deployment switches read from the command line, and the check of a folder given there.
+// The deployment switches read from the command line. A folder given there is checked by
+// InstallFolderProblem.
 #include "framework/CString.h"
+#include "ui/InstallFolder.h"
 
 // The switches for unattended deployment. Unlike the run-mode switches (app/RunModes.h), which are
 // substrings of the whole text, these are whole arguments, split the way Windows splits a command
@@ -13,8 +15,3 @@ struct CommandLineOptions {
     CString logPath;  // -log=FILE; empty: no log
 };
 CommandLineOptions ParseCommandLineOptions(LPCWSTR commandLine);
-
-// Why folder cannot be given as the install folder, or an empty text when it can. It must be a
-// full path (a drive and its root, or a network share) and hold no character that Windows
-// folder names cannot hold.
-CString InstallFolderProblem(const CString& folder);

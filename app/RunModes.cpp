@@ -13,7 +13,8 @@ const wchar_t kUsageText[] =
     L"-path=\"FOLDER\"\tinstall into FOLDER, a full path\n"
     L"-log=\"FILE\"\twrite a log of the run to FILE\n\n"
     L"-everyone and -path= preset the dialog\nwhen -silent is not given.\n\n"
-    L"Exit codes: 0 installed, 1602 not installed, 1603 a step failed, 1639 -path= refused.";
+    L"Exit codes: 0 installed, 1602 not installed, 1603 a step failed,\n"
+    L"1618 another install running, 1639 -path= refused.";
 
 RunMode ChooseRunMode(LPCWSTR commandLine) {
     if (!commandLine) return RunMode::Interactive;

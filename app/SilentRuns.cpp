@@ -11,19 +11,23 @@ void CInstallerDlg::LogExtraction(LPCWSTR label, bool written) {
 
 // The silent install: the default folder (or -path=), the current user's folders (or everyone's
 // with -everyone), no rows, no message boxes and no after-install actions. Only the exit code and
-// the log tell how it went. A refused -path= installs nothing.
+// the log tell how it went. A refused -path= installs nothing, nor does a run while another install
+// runs.
 void CInstallerDlg::RunSilentInstall() {
     m_bSilent = true;
     m_bRunAfter = FALSE;
     m_bShowHelp = FALSE;
     if (!m_strPathProblem.IsEmpty()) {
         m_nExitCode = ExitInvalidCommandLine;
-        OnCancel();
-        return;
+    } else if (!LockInstall()) {
+        m_log.WriteLine(kAnotherInstallRunning);
+        m_nExitCode = ExitAnotherInstall;
+    } else {
+        LogInstallChoices(m_bForEveryone);
+        DoInstall(m_bForEveryone);
+        UnlockInstall();
+        m_nExitCode = m_bStepFailed ? ExitInstallFailed : ExitSuccess;
     }
-    LogInstallChoices(m_bForEveryone);
-    DoInstall(m_bForEveryone);
-    m_nExitCode = m_bStepFailed ? ExitInstallFailed : ExitSuccess;
     OnCancel();
 }
 

@@ -29,6 +29,28 @@ private:
     HANDLE m_h = nullptr;
 };
 
+// A mutex that this thread owns: released, then closed, at destruction or at the next Reset.
+class OwnedMutex {
+public:
+    OwnedMutex() = default;
+    ~OwnedMutex() { Reset(); }
+    OwnedMutex(const OwnedMutex&) = delete;
+    OwnedMutex& operator=(const OwnedMutex&) = delete;
+
+    bool IsOwned() const { return m_h != nullptr; }
+    // Takes over mutex, which the calling thread must own; nullptr owns nothing.
+    void Reset(HANDLE mutex = nullptr) {
+        if (m_h) {
+            ::ReleaseMutex(m_h);
+            ::CloseHandle(m_h);
+        }
+        m_h = mutex;
+    }
+
+private:
+    HANDLE m_h = nullptr;
+};
+
 class RegKey {
 public:
     RegKey() = default;

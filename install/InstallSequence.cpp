@@ -44,16 +44,23 @@ bool CInstallerDlg::DoInstall(bool allUsers) {
     // The uninstaller removes again, when empty, the folders above the install folder that the
     // install made, so that an install into a new folder tree leaves nothing behind.
     CString newParents;
-    if (CreateDirectoryTree(m_strInstallPath, &newParents))
+    bool mayCopy = true;
+    if (CreateInstallFolder(&newParents, &mayCopy))
         SetStepStatus(row, StepDone);
     else
         FailStep(row, m_strError, m_nSystemError);
+    // Into a folder that others may still change, nothing is copied: they could replace it.
+    auto copy = [&](WORD resourceId, const CString& destination) {
+        return mayCopy ? ExtractPayload(resourceId, destination)
+                       : SetError(L"Not copied: the install folder's permissions could not be set", 0);
+    };
     // The script's first line, formed once the folder exists: a folder name that the uninstaller
-    // can only hold in its short form has one only then.
-    script = QuotedScriptPath(exePath) + L" -close\n";
+    // can only hold in its short form has one only then. Delayed expansion, which a setting of the
+    // command processor can switch on, would take the ! in paths for variables.
+    script = L"setlocal DisableDelayedExpansion\n" + QuotedScriptPath(exePath) + L" -close\n";
 
     row = AddStepRow(nextRow++, L"Copy 'memotack.chm'");
-    if (ExtractPayload(IDR_PAYLOAD_CHM, helpPath)) {
+    if (copy(IDR_PAYLOAD_CHM, helpPath)) {
         SetStepStatus(row, StepDone);
         // A help file with a zone marker opens with its pages blocked. Having none is not an error.
         DeleteZoneMarker(helpPath + L":Zone.Identifier");
@@ -63,7 +70,7 @@ bool CInstallerDlg::DoInstall(bool allUsers) {
     script += L"del " + QuotedScriptPath(helpPath) + L"\n";
 
     row = AddStepRow(nextRow++, L"Copy 'memotack.exe'");
-    if (ExtractPayload(IDR_PAYLOAD_EXE, exePath))
+    if (copy(IDR_PAYLOAD_EXE, exePath))
         SetStepStatus(row, StepDone);
     else
         FailStep(row, m_strError, m_nSystemError);
@@ -98,7 +105,11 @@ void CInstallerDlg::DeleteZoneMarker(const CString& streamPath) { ::DeleteFileW(
 // Beyond the folder-by-folder creation, the path must name a folder at the end: a short relative
 // name ("abc"), a drive that does not exist or a prefix that is a file would otherwise report
 // success with no folder there.
-bool CInstallerDlg::CreateDirectoryTree(const CString& path, CString* createdParents) {
+bool CInstallerDlg::CreateDirectoryTree(const CString& path,
+                                        CString* createdParents,
+                                        SECURITY_ATTRIBUTES* security,
+                                        bool* madeFolder) {
+    if (madeFolder) *madeFolder = false;
     CString work = path;
     if (work.IsEmpty() || work[work.GetLength() - 1] != L'\\') work += L'\\';
     const int rootEnd = PathRootEnd(work);
@@ -106,8 +117,9 @@ bool CInstallerDlg::CreateDirectoryTree(const CString& path, CString* createdPar
     for (int separator = work.Find(L'\\'); separator >= 0; separator = work.Find(L'\\', separator + 1)) {
         if (separator <= rootEnd) continue;
         const CString prefix = work.Left(separator);
-        if (::CreateDirectoryW(prefix, nullptr)) {
+        if (::CreateDirectoryW(prefix, security)) {
             if (createdParents && separator < folderEnd) *createdParents = prefix + L"\n" + *createdParents;
+            if (madeFolder && separator == folderEnd) *madeFolder = true;
         } else {
             DWORD error = ::GetLastError();
             if (error != ERROR_ALREADY_EXISTS) return SetError(GetSystemErrorText(error), error);

@@ -12,6 +12,7 @@ const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\
 const wchar_t kUninstallKeyWow64[] =
     L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\PelmoMemotack";
 const wchar_t kPublisherWebAddress[] = L"https://www.pelmo-software.example/memotack";
+const wchar_t kNotRemoved[] = L"Memotack could not be removed: a file is in use or administrator rights are missing";
 
 LONG SetText(HKEY key, LPCWSTR name, const CString& text) {
     DWORD bytes = static_cast<DWORD>((text.GetLength() + 1) * sizeof(wchar_t));
@@ -117,6 +118,11 @@ void CInstallerDlg::CreateUninstaller(int row,
     // What an earlier install's uninstaller removes goes before the registry lines; unread, it keeps
     // its place and its entry.
     const DWORD earlierUnread = m_bEarlierEntry ? AddEarlierInstallLines(windowsFolder, script) : ERROR_SUCCESS;
+    // A file of the program that the delete lines left (one in use, or no administrator rights)
+    // keeps the entry and the uninstaller, so that running it again can still remove everything.
+    const CString stop = L" (echo " + CString(kNotRemoved) + L"& exit /b 1)";
+    script += L"if exist " + QuotedScriptPath(m_strInstallPath + L"\\memotack.chm") + stop + L" else if exist " +
+              QuotedScriptPath(m_strInstallPath + L"\\memotack.exe") + stop + L"\n";
     script += L">\"%TEMP%\\delmtq.reg\" echo REGEDIT4\n";
     script += L">>\"%TEMP%\\delmtq.reg\" echo.\n";
     script += CString(L">>\"%TEMP%\\delmtq.reg\" echo [-HKEY_LOCAL_MACHINE\\") + kUninstallKey + L"]\n";

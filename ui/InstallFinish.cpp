@@ -1,4 +1,6 @@
+#include "framework/CWinApp.h"
 #include "res/resource.h"
+#include "ui/InstallFolder.h"
 #include "ui/InstallerDlg.h"
 
 // Button 1000: on the options page it installs, afterwards (as "&Finish") it closes the dialog.
@@ -8,6 +10,17 @@ void CInstallerDlg::OnInstall() {
         return;
     }
     UpdateData(TRUE);
+    // Nothing is written before the folder passed the check that -path= makes, and while another
+    // install runs.
+    const CString folderProblem = InstallFolderProblem(m_strInstallPath, L"The install folder");
+    if (!folderProblem.IsEmpty()) {
+        StayOnOptionsPage(folderProblem, true);
+        return;
+    }
+    if (!LockInstall()) {
+        StayOnOptionsPage(kAnotherInstallRunning, false);
+        return;
+    }
     bool allUsers = SendDlgItemMessage(IDC_FOR_EVERYONE, BM_GETCHECK) == BST_CHECKED;
 
     static const int kOptionControls[] = {IDC_OPTIONS_FRAME, IDC_AFTER_INSTALL_FRAME, IDC_INSTALL_PATH_LABEL,
@@ -21,8 +34,16 @@ void CInstallerDlg::OnInstall() {
     DoInstall(allUsers);
     m_nExitCode = m_bStepFailed ? ExitInstallFailed : ExitSuccess;
     DeleteOldUninstallKeys();
+    UnlockInstall();
 
     m_bInstalled = true;
     GetDlgItem(IDC_INSTALL_BUTTON).SetWindowText(L"&Finish");
     GetDlgItem(IDC_CANCEL_BUTTON).ShowWindow(SW_HIDE);
+}
+
+void CInstallerDlg::StayOnOptionsPage(const CString& message, bool focusFolderBox) {
+    m_log.WriteLine(L"Refused: " + message);
+    AfxMessageBox(message, MB_OK | MB_ICONEXCLAMATION, 0);
+    if (focusFolderBox)
+        SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(IDC_INSTALL_PATH).GetSafeHwnd()), TRUE);
 }

@@ -8,6 +8,7 @@
 #include "framework/CImageList.h"
 #include "framework/CListCtrl.h"
 #include "framework/CString.h"
+#include "framework/Handles.h"
 #include "ui/SetupLog.h"
 
 // How the program was asked to run; the application works it out from the command line
@@ -28,6 +29,7 @@ enum SetupExitCode {
     ExitSuccess = 0,                // every step succeeded (or the usage message was shown)
     ExitNotInstalled = 1602,        // the dialog ended without installing
     ExitInstallFailed = 1603,       // at least one step failed, or an extraction failed
+    ExitAnotherInstall = 1618,      // -silent while another install ran: nothing installed
     ExitInvalidCommandLine = 1639,  // -silent with a -path= folder that cannot be one: nothing installed
 };
 
@@ -79,8 +81,27 @@ public:
     bool SetError(const CString& text, DWORD systemError);
     // Creates every missing folder along path; on failure leaves the system's message in m_strError.
     // createdParents, when given, receives the folders above the last one that this call created,
-    // nearest first, one a line (also when it fails: what it made stays).
-    bool CreateDirectoryTree(const CString& path, CString* createdParents = nullptr);
+    // nearest first, one a line (also when it fails: what it made stays). security, when given, is
+    // that of each folder it creates; *madeFolder, when given, says whether it created the last one.
+    bool CreateDirectoryTree(const CString& path,
+                             CString* createdParents = nullptr,
+                             SECURITY_ATTRIBUTES* security = nullptr,
+                             bool* madeFolder = nullptr);
+    // The work of "Create directory" (install/FolderProtection.cpp): CreateDirectoryTree on the
+    // install folder. Outside Program Files, on a file system with access-control lists, each folder
+    // it creates gets the protected list, and so does an install folder that was there already and
+    // lets others write. False when the row fails, with the message in m_strError; *mayCopy false
+    // when nothing may be copied into the folder, as its list could not be set.
+    bool CreateInstallFolder(CString* createdParents, bool* mayCopy);
+
+    // One install at a time (install/InstallLock.cpp). LockInstall takes the machine-wide lock
+    // that install sequences run under: false when another install holds it, true when this one
+    // now does, and also when no lock could be had (the log says why; the install goes on).
+    // UnlockInstall lets the next one run.
+    bool LockInstall();
+    void UnlockInstall();
+    // What a run that found another install running says.
+    static const wchar_t kAnotherInstallRunning[];
     // Deletes the alternate stream that marks a file as downloaded; virtual so that tests can see
     // the path it is given (a file system without streams has nothing to delete).
     virtual void DeleteZoneMarker(const CString& streamPath);
@@ -126,6 +147,9 @@ public:
     void OnCancelButton();
     void OnInstall();
     void OnDblclkProgressList(NMHDR* header, LRESULT* result);
+    // Keeps the options page after Install was pressed: shows message and writes it to the log; with
+    // focusFolderBox the folder box takes the focus, its text selected.
+    void StayOnOptionsPage(const CString& message, bool focusFolderBox);
 
     CString m_strHeader;
     bool m_bShellFolders;
@@ -161,6 +185,8 @@ public:
     // The -log= file; closed (and every write a no-op) without the switch. The row operations
     // write to it in every mode; the application writes the exit code last.
     CSetupLog m_log;
+    // Held while the install sequence runs (LockInstall).
+    OwnedMutex m_installLock;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

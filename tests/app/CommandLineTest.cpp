@@ -112,6 +112,10 @@ TEST(DeploymentSwitches, OnlyFullPathsOfValidCharactersAreInstallFolders) {
         {L"C:\\Apps\\LPT\u00b3.log", reserved},
         {folder230 + L"y", tooLong},
     };
-    for (const auto& row : refused)
+    // The dialog's folder box names itself instead.
+    for (const auto& row : refused) {
         EXPECT_EQ(InstallFolderProblem(row.folder), L"The folder given with -path= " + row.reason + L": " + row.folder);
+        EXPECT_EQ(InstallFolderProblem(row.folder, L"The install folder"),
+                  L"The install folder " + row.reason + L": " + row.folder);
+    }
 }

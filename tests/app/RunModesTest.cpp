@@ -144,6 +144,6 @@ TEST(UsageText, TodaysTextComesFirstAndTheDeploymentSwitchesAfter) {
     const CString usage = kUsageText;
     ASSERT_EQ(usage.Left(today.GetLength()), today);
     const CString added = usage.Mid(today.GetLength());
-    for (LPCWSTR text : {L"-everyone", L"-path=\"FOLDER\"", L"-log=\"FILE\"", L"1602", L"1603", L"1639"})
+    for (LPCWSTR text : {L"-everyone", L"-path=\"FOLDER\"", L"-log=\"FILE\"", L"1602", L"1603", L"1618", L"1639"})
         EXPECT_NE(-1, added.Find(text)) << text;
 }

@@ -5,6 +5,9 @@
 // EXIT_CODE_MORE_ARGUMENTS, when set, is appended to the program's command line exactly as typed.
 // Wine escapes the quotes inside an argument that comes from Linux (-path="C:\X" arrives as
 // -path=\"C:\X\"), so a command line as a package manager writes it has to come this way.
+//
+// EXIT_CODE_WAIT_FOR, when set, names an event to wait for before the program is started, so that
+// it starts at once when another process signals it (or after five minutes).
 #include <windows.h>
 
 #include <stdio.h>
@@ -28,6 +31,9 @@ int wmain() {
     wchar_t more[4096];
     DWORD length = ::GetEnvironmentVariableW(L"EXIT_CODE_MORE_ARGUMENTS", more, 4096);
     if (length > 0 && length < 4096) command += std::wstring(L" ") + more;
+    wchar_t event[256];
+    length = ::GetEnvironmentVariableW(L"EXIT_CODE_WAIT_FOR", event, 256);
+    if (length > 0 && length < 256) ::WaitForSingleObject(::CreateEventW(nullptr, TRUE, FALSE, event), 300000);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};

@@ -87,6 +87,12 @@ check_eq "everyone: one log line per row, the exit code last" "$(printf '%s\n' '
     'Create directory: done' "Copy 'memotack.chm': done" "Copy 'memotack.exe': done" 'Create Startup shortcut: done' \
     'Create Add/Remove Programs entry: done' 'Create uninstaller: done' 'exit code 0')" "$(sed -n '11,$p' <<<"$log")"
 
+# The folders it made outside Program Files have the protected list, which Wine keeps only as Unix
+# permission bits: with it, others get none.
+for folder in Deploy Deploy/Memotack; do
+    check_eq "everyone: $folder is closed to others" drwxr-x--- "$(stat -c %A "$(drive_c "$folder")")"
+done
+
 timeout 120 /usr/lib/wine/wine64 cmd /c "$uninstaller" >/dev/null 2>&1 </dev/null || true
 check "uninstalled: the install folder is gone" test ! -e "$(unix_path 'C:\Deploy\Memotack')"
 check "uninstalled: the common Startup shortcut is gone" test ! -e "$(unix_path "$common_startup")"
@@ -99,6 +105,8 @@ run_line '-silent -log="C:\new logs\skipped\..\deeper\memotack.log"'
 check_eq "new log folder: exit code" 0 "$SETUP_STATUS"
 INSTALL_PATH='C:\Program Files (x86)\Memotack'
 check "new log folder: installed into the default folder" test -f "$(unix_path "$INSTALL_PATH\\memotack.exe")"
+check_eq "new log folder: the default folder keeps what Program Files gives it" drwxr-xr-x \
+    "$(stat -c %A "$(unix_path "$INSTALL_PATH")")"
 check_eq "new log folder: the log names its full path" 'Log: C:\new logs\deeper\memotack.log' \
     "$(log_text 'C:\new logs\deeper\memotack.log' | grep '^Log: ')"
 check "new log folder: no folder but those of the full path" test ! -e "$(drive_c 'new logs/skipped')"
@@ -125,6 +133,24 @@ for pattern in '^Create directory: failed: .+' "^Copy 'memotack.chm': failed: .+
     check "failing step: the log has /$pattern/" grep -Eq "$pattern" <<<"$log"
 done
 check_eq "failing step: the log ends with the exit code" "exit code 1603" "$(tail -n 1 <<<"$log")"
+
+# --- An install folder that a user made first, open to everyone: the install closes it to others,
+# and says so. On a share, whose file system does not say whether it keeps access-control lists,
+# the folder's permissions stay as they are, and the log says that.
+mkdir -p "$(drive_c Open/Memotack)"
+chmod 777 "$(drive_c Open/Memotack)"
+share="$BUILD_DIR/e2e/deploy-share"
+rm -rf "$share" && mkdir -p "$share" "$WINEPREFIX/dosdevices/unc/fileserver"
+ln -sfn "$share" "$WINEPREFIX/dosdevices/unc/fileserver/notes"
+for case in 'C:\Open\Memotack|replaced: C:\\Open\\Memotack let others' '\\fileserver\notes\Memotack|left as they are: '; do
+    folder=${case%%|*}
+    run_line "-silent -path=\"$folder\" -log=\"C:\\logs\\open.log\""
+    check_eq "$folder: exit code" 0 "$SETUP_STATUS"
+    check "$folder: the log says what became of its permissions" \
+        grep -Eq "^Permissions of the install folder ${case#*|}" <<<"$(log_text 'C:\logs\open.log')"
+done
+check "C:\\Open\\Memotack: others may no longer write" test "$(stat -c %A "$(drive_c Open/Memotack)" | cut -c9)" != w
+check "\\\\fileserver\\notes\\Memotack: installed" test -f "$share/Memotack/memotack.exe"
 
 # --- Every switch line of the winget manifest, placeholders filled, as winget puts them together.
 manifest_dir="$BUILD_DIR/e2e/deploy-winget"

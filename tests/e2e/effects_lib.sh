@@ -83,13 +83,15 @@ check_shortcut() {
 }
 
 # expected_uninstaller FILE LINE...: writes the uninstaller as it must be for the given lines
-# before its closing ones (8-bit, CR LF, no byte-order mark).
+# between its first one and its closing ones (8-bit, CR LF, no byte-order mark).
 expected_uninstaller() {
     local file="$1" key='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\PelmoMemotack'
+    local stop='(echo Memotack could not be removed: a file is in use or administrator rights are missing& exit /b 1)'
     shift
     {
-        printf '%s\r\n' "$@"
+        printf '%s\r\n' 'setlocal DisableDelayedExpansion' "$@"
         printf '%s\r\n' \
+            "if exist \"$INSTALL_PATH\\memotack.chm\" $stop else if exist \"$INSTALL_PATH\\memotack.exe\" $stop" \
             '>"%TEMP%\delmtq.reg" echo REGEDIT4' \
             '>>"%TEMP%\delmtq.reg" echo.' \
             ">>\"%TEMP%\\delmtq.reg\" echo [-$key]" \

@@ -3,7 +3,8 @@
 # prefixes: "just me" (silent, on a system reporting 6.1: no Start Menu items) and "everyone"
 # (interactive, on one reporting 6.2: with them, accepted as it opens over an earlier "just me"
 # install, whose folder it offers). The uninstaller runs once under the 32-bit cmd with a TEMP
-# folder holding a space, once under the 64-bit cmd as Programs and Features would.
+# folder holding a space, once under the 64-bit cmd as Programs and Features would, and once
+# before them with a file in use.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/effects_lib.sh"
 
@@ -40,6 +41,26 @@ check_installed "\"$INSTALL_PATH\\memotack.exe\" -close" "del \"$INSTALL_PATH\\m
 check_shortcut "per-user Startup shortcut" "$startup"
 check "no Start Menu folder on 6.1" test ! -e "$(unix_path 'C:\users\'"$WINE_USER"'\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\Memotack')"
 check "no common Startup shortcut" test ! -e "$(unix_path 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs\StartUp\Memotack.lnk')"
+
+# memotack.exe in use, held open without delete sharing as an antivirus may hold it: the uninstaller
+# says why and ends with 1, and keeps the entry and itself. The run below, the file free again,
+# removes everything.
+coproc HOLDER { exec wine "$BUILD_DIR/tests/install/hold_file.exe" "$INSTALL_PATH\\memotack.exe" 600 2>/dev/null </dev/null; }
+holder_pid=$HOLDER_PID
+read -r -t 120 held <&"${HOLDER[0]}" || true
+check_eq "memotack.exe is held open" held "${held%$'\r'}"
+set +e
+said=$(timeout 120 /usr/lib/wine/wine64 cmd /c "$uninstaller" 2>/dev/null </dev/null)
+status=$?
+set -e
+check_eq "a file in use: the uninstaller's exit code" 1 "$status"
+check "a file in use: the uninstaller says why" grep -qx \
+    'Memotack could not be removed: a file is in use or administrator rights are missing' <<<"${said//$'\r'/}"
+check "a file in use: the entry stays" key_exists "$UNINSTALL_KEY" 32
+check "a file in use: the uninstaller stays" test -f "$(unix_path "$uninstaller")"
+check "a file in use: memotack.exe stays" test -f "$(unix_path "$INSTALL_PATH\\memotack.exe")"
+kill "$holder_pid" 2>/dev/null || true
+wait "$holder_pid" 2>/dev/null || true
 
 # A TEMP folder with a space, as a user name with a space gives; the 32-bit cmd.
 mkdir -p "$(unix_path 'C:\temp with space')"

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The real installer under X: Escape on the options page ends it with 1602 and installs nothing;
 # a folder typed at once lands in the folder box and nowhere else; Enter presses Install, the rows
-# appear, Enter again presses Finish and the exit code is 0. Installs onto a share and below a
-# long-path prefix end with every row done.
+# appear, Enter again presses Finish and the exit code is 0. An install onto a share ends with every
+# row done; a relative folder and one below a long-path prefix are refused and install nothing.
 # Leaves a screenshot of the finished page in build/e2e/finished-page.png.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/effects_lib.sh"
@@ -119,7 +119,27 @@ rm -rf "$share" && mkdir -p "$share" "$WINEPREFIX/dosdevices/unc/fileserver"
 ln -sfn "$share" "$WINEPREFIX/dosdevices/unc/fileserver/notes"
 install_into '\\fileserver\notes\Memotack'
 check "memotack.exe on the share" test -s "$share/Memotack/memotack.exe"
-install_into '\\?\C:\Long Path\Memotack'
-check "memotack.exe under the long-path prefix" test -s "$(drive_c 'Long Path/Memotack/memotack.exe')"
+
+# Folders that -path= refuses, typed: Install says why in a message box, and the options page stays
+# with the typed folder in the box, which has the focus. Nothing is made, relative to the current
+# folder or anywhere.
+start_setup
+wait_for_window "Memotack Installer" 60 || true
+sleep 0.5
+click_empty_part
+for typed in 'Notes\Memotack' '\\?\C:\Long Path\Memotack'; do
+    # The box's text is selected: typing replaces it.
+    xdotool type --delay 30 "$typed"
+    press Return
+    check "$typed: Install shows why it refuses the folder" wait_for_window memotack_setup 30
+    press Return
+    click_empty_part
+    check_eq "$typed: the options page stays" "$(printf '%s\n' "folder=$typed" everyone=0 justme=1 run=1 help=1 focus=1011)" \
+        "$(wine "$READ_ROWS" --options </dev/null 2>/dev/null | tr -d '\r')"
+done
+press Escape
+check_eq "refused folders, then Escape: exit code" 1602 "$(wait_exit $pid 30)"
+check "nothing made for the relative folder" test ! -e Notes
+check "nothing made for the long-path folder" test ! -e "$(drive_c 'Long Path')"
 echo "screenshot: $BUILD_DIR/e2e/finished-page.png"
 finish

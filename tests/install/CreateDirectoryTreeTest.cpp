@@ -1,9 +1,11 @@
+#include "install/FolderProtection.h"
 #include "install/PathRoot.h"
 #include "install/SystemErrorText.h"
 #include "tests/support/DialogHarness.h"
 
 #include <gtest/gtest.h>
 
+#include <sddl.h>
 #include <shlobj.h>
 #include <stdlib.h>
 
@@ -147,4 +149,49 @@ TEST_F(CreateDirectoryTreeTest, FolderUnderAReadOnlyFolderFails) {
     EXPECT_FALSE(m_dialog.m_strError.IsEmpty());
     EXPECT_FALSE(FolderExists(CString(readOnly) + L"\\Memotack"));
     printf("read-only folder: \"%ls\"\n", m_dialog.m_strError.GetString());
+}
+
+TEST(FolderProtection, OnlySystemAndTheAdministratorsMayChangeAProtectedFolder) {
+    const struct {
+        const wchar_t* security;
+        bool letsOthersChange;
+    } rows[] = {
+        {kProtectedFolderSecurity, false},
+        {L"O:SYD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;;GRGX;;;WD)(D;;FA;;;AN)", false},
+        {L"O:BUD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)", true},         // a user owns it
+        {L"O:BA", true},                                            // no list
+        {L"O:BAD:(A;OICI;FA;;;BA)(A;OICIID;0x1301bf;;;AU)", true},  // as folders on C: inherit
+        {L"O:BAD:(A;;FA;;;BA)(A;OICIIO;GA;;;BU)", true},            // for what is made inside
+        {L"O:BAD:(A;;FA;;;BA)(A;;WD;;;WD)", true},                  // Everyone may change the list
+        {L"O:BAD:(A;;FA;;;BA)(A;;GW;;;BU)", true},
+    };
+    for (const auto& row : rows) {
+        LocalMemory security;
+        ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(row.security, SDDL_REVISION_1,
+                                                                           security.Receive(), nullptr))
+            << row.security;
+        EXPECT_EQ(row.letsOthersChange, LetsOthersChange(security.As<void>())) << row.security;
+    }
+}
+
+TEST(FolderProtection, ProgramFilesKeepsItsOwnList) {
+    wchar_t shell[MAX_PATH] = {};
+    ASSERT_TRUE(::SHGetSpecialFolderPathW(nullptr, shell, CSIDL_PROGRAM_FILES, FALSE));
+    const CString programFiles = shell;
+    CString lower = programFiles;
+    ::CharLowerBuffW(lower.GetBuffer(lower.GetLength()), static_cast<DWORD>(lower.GetLength()));
+    lower.ReleaseBuffer(programFiles.GetLength());
+    const struct {
+        CString path;
+        bool inside;
+    } rows[] = {
+        {programFiles + L"\\Memotack", true},
+        {programFiles, true},
+        {lower + L"\\Memotack\\", true},
+        {L"C:\\Program Files\\Memotack", true},  // the 64-bit one too
+        {programFiles + L" Extra\\Memotack", false},
+        {L"C:\\Memotack", false},
+        {L"\\\\server\\share\\Program Files\\Memotack", false},
+    };
+    for (const auto& row : rows) EXPECT_EQ(row.inside, IsInProgramFiles(row.path)) << row.path;
 }

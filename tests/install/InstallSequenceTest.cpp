@@ -8,6 +8,7 @@
 
 #include <stdlib.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -111,7 +112,8 @@ TEST(InstallSequence, RowsFollowTheStepTableForEveryOptionCombination) {
         EXPECT_TRUE(outcome.stepFailed);
         // The uninstaller still deletes both files, and no zone marker is touched for a failed copy.
         std::string path(folder.GetString(), folder.GetString() + folder.GetLength());  // ASCII
-        EXPECT_EQ(0u, outcome.uninstaller.find("\"" + path + "\\memotack.exe\" -close\r\ndel \"" + path +
+        EXPECT_EQ(0u, outcome.uninstaller.find("setlocal DisableDelayedExpansion\r\n\"" + path +
+                                               "\\memotack.exe\" -close\r\ndel \"" + path +
                                                "\\memotack.chm\"\r\ndel \"" + path + "\\memotack.exe\"\r\n"))
             << outcome.uninstaller;
         EXPECT_TRUE(outcome.zoneMarkers.empty());
@@ -287,5 +289,34 @@ TEST(InstallSequence, FullDiskFailsTheCopyRows) {
         WIN32_FILE_ATTRIBUTE_DATA data = {};
         ASSERT_TRUE(::GetFileAttributesExW(file, GetFileExInfoStandard, &data));
         EXPECT_GT(data.nFileSizeLow, 0u);
+    }
+}
+
+// Another install's lock makes a second one wait; a lock that an install left behind, or one that
+// someone other than the Administrators made first, stops nothing. Wine lets a test make a mutex
+// owned by Users, which only another user could make on Windows.
+TEST(InstallLock, OneInstallAtATimeAndNoOneElseCanBlockIt) {
+    const wchar_t* const anInstall = L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
+    const struct {
+        const wchar_t* holder;  // the lock's SDDL, or nullptr: nobody holds it
+        bool abandoned;
+        bool mayInstall, owns;
+    } rows[] = {
+        {nullptr, false, true, true},
+        {anInstall, false, false, false},
+        {L"O:SYD:P(A;;GA;;;SY)(A;;GA;;;BA)", false, false, false},  // a deployment agent's install
+        {anInstall, true, true, true},
+        {L"O:BUD:(A;;GA;;;WD)", false, true, false},
+        {L"O:BUD:(D;;GA;;;WD)", false, true, false},  // and keeps everyone out
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << (row.holder ? row.holder : L"nobody")
+                                        << (row.abandoned ? " abandoned" : ""));
+        std::unique_ptr<InstallLockHolder> holder;
+        if (row.holder) holder.reset(new InstallLockHolder(row.holder, row.abandoned));
+        CInstallerDlg dialog;
+        EXPECT_EQ(row.mayInstall, dialog.LockInstall());
+        EXPECT_EQ(row.owns, dialog.m_installLock.IsOwned());
+        dialog.UnlockInstall();
     }
 }

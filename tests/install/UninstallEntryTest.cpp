@@ -163,6 +163,10 @@ TEST_F(UninstallEntryTest, UninstallerIsEightBitTextWithCrLf) {
     std::string expected =
         "\"C:\\Program Files (x86)\\Memotack\\memotack.exe\" -close\r\n"
         "del \"C:\\Program Files (x86)\\Memotack\\memotack.chm\"\r\n"
+        "if exist \"C:\\Program Files (x86)\\Memotack\\memotack.chm\" (echo Memotack could not be removed: a file is "
+        "in use or administrator rights are missing& exit /b 1) else if exist \"C:\\Program Files "
+        "(x86)\\Memotack\\memotack.exe\" (echo Memotack could not be removed: a file is in use or administrator "
+        "rights are missing& exit /b 1)\r\n"
         ">\"%TEMP%\\delmtq.reg\" echo REGEDIT4\r\n"
         ">>\"%TEMP%\\delmtq.reg\" echo.\r\n"
         ">>\"%TEMP%\\delmtq.reg\" echo "
@@ -186,7 +190,7 @@ TEST_F(UninstallEntryTest, UninstallerIsEightBitTextWithCrLf) {
     // A second install truncates the file rather than appending to it.
     CString second(L"x\n");
     probe.dlg.CreateUninstaller(1, m_windowsFolder, second);
-    EXPECT_EQ(0u, ReadFileBytes(Uninstaller()).find("x\r\n>\"%TEMP%"));
+    EXPECT_EQ(0u, ReadFileBytes(Uninstaller()).find("x\r\nif exist "));
     EXPECT_EQ(std::string::npos, ReadFileBytes(Uninstaller()).find("-close"));
 }
 

@@ -3,6 +3,7 @@
 #include "framework/CWinApp.h"
 #include "res/resource.h"
 
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <vector>
@@ -126,6 +127,33 @@ void MessageBoxWatcher::Watch() {
         }
         ::Sleep(20);
     }
+}
+
+InstallLockHolder::InstallLockHolder(const wchar_t* security, bool abandon)
+    : m_release(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    HANDLE held = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_thread = std::thread([this, security, abandon, held] {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ::ConvertStringSecurityDescriptorToSecurityDescriptorW(security, SDDL_REVISION_1, &descriptor, nullptr);
+        SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+        m_mutex = ::CreateMutexW(&attributes, TRUE, L"Global\\PelmoSoftwareMemotackSetup");
+        ::LocalFree(descriptor);
+        ::SetEvent(held);
+        if (abandon) return;
+        ::WaitForSingleObject(m_release, INFINITE);
+        ::ReleaseMutex(m_mutex);
+    });
+    ::WaitForSingleObject(held, 10000);
+    ::CloseHandle(held);
+    // The mutex is abandoned once the thread has ended.
+    if (abandon) m_thread.join();
+}
+
+InstallLockHolder::~InstallLockHolder() {
+    ::SetEvent(m_release);
+    if (m_thread.joinable()) m_thread.join();
+    if (m_mutex) ::CloseHandle(m_mutex);
+    ::CloseHandle(m_release);
 }
 
 ShownWindowRecorder::ShownWindowRecorder() {

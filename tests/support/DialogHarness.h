@@ -54,6 +54,21 @@ private:
     std::thread m_thread;
 };
 
+// Holds the mutex of the install lock from a thread of its own, as another install would, until
+// destroyed. security: the SDDL of the mutex it makes. abandon: the thread ends without letting go.
+class InstallLockHolder {
+public:
+    explicit InstallLockHolder(const wchar_t* security, bool abandon = false);
+    ~InstallLockHolder();
+    InstallLockHolder(const InstallLockHolder&) = delete;
+    InstallLockHolder& operator=(const InstallLockHolder&) = delete;
+
+private:
+    HANDLE m_release;
+    HANDLE m_mutex = nullptr;
+    std::thread m_thread;
+};
+
 // Records, on the calling thread, every top-level window that is shown or activated.
 class ShownWindowRecorder {
 public:

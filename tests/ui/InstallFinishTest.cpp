@@ -1,8 +1,10 @@
 #include "res/resource.h"
 #include "tests/support/DialogHarness.h"
+#include "tests/support/Printing.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -84,4 +86,58 @@ TEST(InstallFinish, CancelOnTheOptionsPageInstallsNothing) {
     EXPECT_FALSE(dialog.m_bEndedByHarness);
     EXPECT_EQ(dialog.m_nExitCode, ExitNotInstalled);
     EXPECT_FALSE(FolderExists(folder));
+}
+
+// Install writes nothing while the folder is one that -path= refuses, or while another install runs:
+// it says why and stays on the options page, the folder box focused after a refused folder.
+TEST(InstallFinish, InstallStaysOnTheOptionsPageWhenItMayNotInstall) {
+    TempFolder root(L"refused");
+    const CString valid = root.Path() + L"\\Memotack";
+    const struct {
+        CString folder;
+        bool anotherInstall;
+        CString message;
+    } rows[] = {
+        {L"", false, L"The install folder is empty."},
+        {L"Notes\\Memotack", false,
+         L"The install folder is not a full path such as C:\\Apps\\Memotack: Notes\\Memotack"},
+        {L"C:\\", false, L"The install folder is the root of a drive, not a folder of its own: C:\\"},
+        {L"\\\\?\\" + valid, false,
+         L"The install folder is a device path (\\\\.\\ or \\\\?\\), not a folder on a drive or share: \\\\?\\" +
+             valid},
+        {valid, true, CInstallerDlg::kAnotherInstallRunning},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(row.folder));
+        std::unique_ptr<InstallLockHolder> anotherInstall;
+        if (row.anotherInstall) anotherInstall.reset(new InstallLockHolder(L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)"));
+        std::wstring message;
+        HWND focus = nullptr, folderBox = nullptr;
+        bool boxShown = false, listShown = true, installed = true;
+        DialogHarness dialog;
+        dialog.Run([&](DialogHarness& d) {
+            folderBox = ::GetDlgItem(d, IDC_INSTALL_PATH);
+            ::SetDlgItemTextW(d, IDC_INSTALL_PATH, row.folder);
+            d.SendDlgItemMessage(IDC_RUN_AFTER, BM_SETCHECK, BST_UNCHECKED);
+            d.SendDlgItemMessage(IDC_SHOW_HELP, BM_SETCHECK, BST_UNCHECKED);
+            MessageBoxWatcher watcher;
+            d.Click(IDC_INSTALL_BUTTON);
+            watcher.Stop();
+            message = watcher.m_text;
+            focus = ::GetFocus();
+            boxShown = ::IsWindowVisible(folderBox);
+            listShown = d.m_progressList.IsWindowVisible();
+            installed = d.m_bInstalled;
+            d.OnCancelButton();
+        });
+        EXPECT_EQ(message, std::wstring(row.message.GetString()));
+        EXPECT_TRUE(boxShown);
+        EXPECT_FALSE(listShown);
+        EXPECT_FALSE(installed);
+        if (!row.anotherInstall) {
+            EXPECT_EQ(focus, folderBox);
+        }
+        EXPECT_EQ(dialog.m_nExitCode, ExitNotInstalled);
+        EXPECT_FALSE(FolderExists(valid));
+    }
 }
