@@ -29,14 +29,3 @@ function(memotack_small_code)
                                $<$<AND:$<CONFIG:MinSizeRel>,$<COMPILE_LANGUAGE:CXX>>:-Oz>)
     endforeach()
 endfunction()
-
-# memotack_own_startup(EXECUTABLE): EXECUTABLE starts in its own wWinMainCRTStartup
-# (runtime/AppMain.cpp) instead of the C run-time's start-up object: runtime/own-startup.gcc tells
-# the compiler driver to link crtbegin.o alone at the start; its other start and end objects (the
-# unwind tables' registration) stay. That start-up code applied the
-# pseudo-relocations a data import from a DLL needs; without it the link refuses such an import.
-function(memotack_own_startup executable)
-    target_link_options(${executable} PRIVATE "-specs=${PROJECT_SOURCE_DIR}/runtime/own-startup.gcc"
-                        -Wl,-e,_wWinMainCRTStartup -Wl,--disable-auto-import -Wl,--disable-runtime-pseudo-reloc)
-    set_property(TARGET ${executable} APPEND PROPERTY LINK_DEPENDS "${PROJECT_SOURCE_DIR}/runtime/own-startup.gcc")
-endfunction()
