@@ -69,7 +69,7 @@ def findings(exe_path, map_path, toolchain_dirs):
         if not any(file_of(origin, map_dir).startswith(folder) for folder in toolchain):
             yield f'{origin} puts {section} into the start-up'
     found = symbols(map_path)
-    if found['__rt_psrelocs_end'] != found['__rt_psrelocs_start']:
+    if found.get('__rt_psrelocs_end') != found.get('__rt_psrelocs_start'):
         yield 'has pseudo-relocations'
     rva, _ = struct.unpack_from('<II', data, pe.directory)
     size, flags = struct.unpack_from('<I50xH', data, file_offset(pe.sections, rva)) if rva else (0, 0)
