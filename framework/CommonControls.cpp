@@ -11,8 +11,8 @@ const char* const kNames[] = {
 };
 static_assert(sizeof kNames / sizeof *kNames * sizeof(FARPROC) == sizeof(CommonControlsApi), "one name per member");
 
-// Constant-initialised, so no guard: the program's windows all live on one thread. Filled member
-// by member, in order; the last one, DefSubclassProc, marks the table as loaded.
+// Constant-initialised, so no guard: the program's windows all live on one thread. Set only once
+// every function was found, so a non-null member means the table is loaded.
 CommonControlsApi g_api;
 
 bool Load() {

@@ -61,7 +61,8 @@ LONG SavedKey::Restore(HKEY root, LPCWSTR subkey) const {
         const DWORD size = ReadNumber(cursor);
         LONG written = ::RegSetValueExW(key.Get(), name, 0, type, reinterpret_cast<const BYTE*>(cursor), size);
         if (status == ERROR_SUCCESS) status = written;
-        cursor += (size + 3) / 4 * 4;
+        cursor += size;
+        while ((cursor - m_values.Data()) % 4) ++cursor;
     }
     // A key that could not be put back whole is better gone than half there.
     if (status != ERROR_SUCCESS) {

@@ -12,7 +12,9 @@
 //                             TEXT is what a WriteFile wrote, for writes to MEMOTACK_FAULT_LOG.
 #define COBJMACROS
 #include <windows.h>
+#include <aclapi.h>
 #include <objbase.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <errno.h>
@@ -99,9 +101,11 @@ static BOOL Fails(Function* function, const wchar_t* target, const wchar_t* text
 
 enum {
     F_CreateFileW, F_WriteFile, F_FlushFileBuffers, F_SetEndOfFile, F_DeleteFileW, F_GetFileAttributesW,
-    F_GetFullPathNameW, F_GetShortPathNameW, F_GetLongPathNameW, F_GetFileInformationByHandle, F_MoveFileExW,
-    F_CreateDirectoryW, F_wmkdir, F_SHCreateDirectoryExW, F_RegCreateKeyW, F_RegSetValueExW, F_RegCloseKey,
-    F_RegDeleteKeyW, F_SHGetSpecialFolderPathW, F_CoInitialize, F_CoCreateInstance, F_FindResourceW,
+    F_GetFullPathNameW, F_GetShortPathNameW, F_GetLongPathNameW, F_GetFileInformationByHandle, F_ReadFile,
+    F_GetFileAttributesExW, F_MoveFileExW, F_CreateDirectoryW, F_SetNamedSecurityInfoW, F_GetNamedSecurityInfoW,
+    F_GetSecurityInfo, F_ConvertStringSecurityDescriptorToSecurityDescriptorW, F_GetVolumeInformationW,
+    F_GetVolumePathNameW, F_RegGetValueW, F_CreateMutexW, F_WaitForSingleObject, F_wmkdir, F_SHCreateDirectoryExW, F_RegCreateKeyW, F_RegSetValueExW, F_RegCloseKey,
+    F_RegDeleteKeyW, F_RegOpenKeyExW, F_RegQueryInfoKeyW, F_RegEnumValueW, F_RegQueryValueExW, F_SHGetSpecialFolderPathW, F_CoInitialize, F_CoCreateInstance, F_FindResourceW,
     F_SizeofResource, F_LoadResource, F_LockResource, F_GetVersionExW, F_LoadLibraryW, F_GetProcAddress,
     F_GetFinalPathNameByHandleW, F_QueryInterface, F_SetPath, F_SetDescription, F_SetWorkingDirectory, F_Save,
     F_Count
@@ -177,6 +181,88 @@ static BOOL WINAPI Hook_GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE
     return REAL(F_GetFileInformationByHandle, BOOL(WINAPI*)(HANDLE, LPBY_HANDLE_FILE_INFORMATION))(file, information);
 }
 
+static BOOL WINAPI Hook_ReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
+    if (FAILS(F_ReadFile, NameOf(file))) {
+        if (read) *read = 0;
+        return FALSE;
+    }
+    return REAL(F_ReadFile, BOOL(WINAPI*)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED))(file, data, size, read,
+                                                                                       overlapped);
+}
+
+static BOOL WINAPI Hook_GetFileAttributesExW(LPCWSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID information) {
+    if (FAILS(F_GetFileAttributesExW, name)) return FALSE;
+    return REAL(F_GetFileAttributesExW, BOOL(WINAPI*)(LPCWSTR, GET_FILEEX_INFO_LEVELS, LPVOID))(name, level,
+                                                                                              information);
+}
+
+// The access-control functions return their error code rather than set it.
+static DWORD WINAPI Hook_SetNamedSecurityInfoW(LPWSTR name, SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PSID owner,
+                                               PSID group, PACL dacl, PACL sacl) {
+    if (FAILS(F_SetNamedSecurityInfoW, name)) return kFunctions[F_SetNamedSecurityInfoW].error;
+    return REAL(F_SetNamedSecurityInfoW, DWORD(WINAPI*)(LPWSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID, PSID, PACL,
+                                                        PACL))(name, type, what, owner, group, dacl, sacl);
+}
+
+static DWORD WINAPI Hook_GetNamedSecurityInfoW(LPCWSTR name, SE_OBJECT_TYPE type, SECURITY_INFORMATION what,
+                                               PSID* owner, PSID* group, PACL* dacl, PACL* sacl,
+                                               PSECURITY_DESCRIPTOR* descriptor) {
+    if (FAILS(F_GetNamedSecurityInfoW, name)) return kFunctions[F_GetNamedSecurityInfoW].error;
+    return REAL(F_GetNamedSecurityInfoW, DWORD(WINAPI*)(LPCWSTR, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID*, PSID*,
+                                                        PACL*, PACL*, PSECURITY_DESCRIPTOR*))(
+        name, type, what, owner, group, dacl, sacl, descriptor);
+}
+
+static DWORD WINAPI Hook_GetSecurityInfo(HANDLE object, SE_OBJECT_TYPE type, SECURITY_INFORMATION what, PSID* owner,
+                                         PSID* group, PACL* dacl, PACL* sacl, PSECURITY_DESCRIPTOR* descriptor) {
+    if (FAILS(F_GetSecurityInfo, NameOf(object))) return kFunctions[F_GetSecurityInfo].error;
+    return REAL(F_GetSecurityInfo, DWORD(WINAPI*)(HANDLE, SE_OBJECT_TYPE, SECURITY_INFORMATION, PSID*, PSID*, PACL*,
+                                                  PACL*, PSECURITY_DESCRIPTOR*))(object, type, what, owner, group,
+                                                                                 dacl, sacl, descriptor);
+}
+
+static BOOL WINAPI Hook_ConvertStringSecurityDescriptorToSecurityDescriptorW(LPCWSTR text, DWORD revision,
+                                                                             PSECURITY_DESCRIPTOR* descriptor,
+                                                                             PULONG size) {
+    if (FAILS(F_ConvertStringSecurityDescriptorToSecurityDescriptorW, text)) return FALSE;
+    return REAL(F_ConvertStringSecurityDescriptorToSecurityDescriptorW,
+                BOOL(WINAPI*)(LPCWSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG))(text, revision, descriptor, size);
+}
+
+static BOOL WINAPI Hook_GetVolumeInformationW(LPCWSTR root, LPWSTR name, DWORD nameSize, LPDWORD serial,
+                                              LPDWORD longest, LPDWORD flags, LPWSTR system, DWORD systemSize) {
+    if (FAILS(F_GetVolumeInformationW, root)) return FALSE;
+    return REAL(F_GetVolumeInformationW, BOOL(WINAPI*)(LPCWSTR, LPWSTR, DWORD, LPDWORD, LPDWORD, LPDWORD, LPWSTR,
+                                                       DWORD))(root, name, nameSize, serial, longest, flags, system,
+                                                               systemSize);
+}
+
+static BOOL WINAPI Hook_GetVolumePathNameW(LPCWSTR path, LPWSTR volume, DWORD size) {
+    if (FAILS(F_GetVolumePathNameW, path)) return FALSE;
+    return REAL(F_GetVolumePathNameW, BOOL(WINAPI*)(LPCWSTR, LPWSTR, DWORD))(path, volume, size);
+}
+
+static LONG WINAPI Hook_RegGetValueW(HKEY key, LPCWSTR subkey, LPCWSTR name, DWORD flags, LPDWORD type, PVOID data,
+                                     LPDWORD size) {
+    if (FAILS(F_RegGetValueW, name)) return (LONG)kFunctions[F_RegGetValueW].error;
+    return REAL(F_RegGetValueW, LONG(WINAPI*)(HKEY, LPCWSTR, LPCWSTR, DWORD, LPDWORD, PVOID, LPDWORD))(
+        key, subkey, name, flags, type, data, size);
+}
+
+static HANDLE WINAPI Hook_CreateMutexW(LPSECURITY_ATTRIBUTES security, BOOL owned, LPCWSTR name) {
+    if (FAILS(F_CreateMutexW, name)) return NULL;
+    HANDLE mutex = REAL(F_CreateMutexW, HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, BOOL, LPCWSTR))(security, owned, name);
+    Remember(mutex, name ? name : L"(unnamed mutex)");
+    return mutex;
+}
+
+// Only waits on the program's own mutexes are counted: the run-time waits on objects of its own.
+static DWORD WINAPI Hook_WaitForSingleObject(HANDLE object, DWORD milliseconds) {
+    const wchar_t* name = NameOf(object);
+    if (lstrcmpW(name, L"?") != 0 && FAILS(F_WaitForSingleObject, name)) return WAIT_FAILED;
+    return REAL(F_WaitForSingleObject, DWORD(WINAPI*)(HANDLE, DWORD))(object, milliseconds);
+}
+
 static DWORD WINAPI Hook_GetFinalPathNameByHandleW(HANDLE file, LPWSTR buffer, DWORD size, DWORD flags) {
     if (FAILS(F_GetFinalPathNameByHandleW, NameOf(file))) return 0;
     return REAL(F_GetFinalPathNameByHandleW, DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD))(file, buffer, size, flags);
@@ -228,6 +314,39 @@ static LONG WINAPI Hook_RegCloseKey(HKEY key) {
 static LONG WINAPI Hook_RegDeleteKeyW(HKEY parent, LPCWSTR name) {
     if (FAILS(F_RegDeleteKeyW, name)) return (LONG)kFunctions[F_RegDeleteKeyW].error;
     return REAL(F_RegDeleteKeyW, LONG(WINAPI*)(HKEY, LPCWSTR))(parent, name);
+}
+
+static LONG WINAPI Hook_RegOpenKeyExW(HKEY parent, LPCWSTR name, DWORD options, REGSAM access, PHKEY key) {
+    if (FAILS(F_RegOpenKeyExW, name)) return (LONG)kFunctions[F_RegOpenKeyExW].error;
+    LONG result = REAL(F_RegOpenKeyExW, LONG(WINAPI*)(HKEY, LPCWSTR, DWORD, REGSAM, PHKEY))(parent, name, options,
+                                                                                          access, key);
+    if (result == ERROR_SUCCESS) Remember(*key, name);
+    return result;
+}
+
+static LONG WINAPI Hook_RegQueryInfoKeyW(HKEY key, LPWSTR className, LPDWORD classLength, LPDWORD reserved,
+                                         LPDWORD subkeys, LPDWORD longestSubkey, LPDWORD longestClass, LPDWORD values,
+                                         LPDWORD longestValueName, LPDWORD longestValue, LPDWORD security,
+                                         PFILETIME written) {
+    if (FAILS(F_RegQueryInfoKeyW, NameOf(key))) return (LONG)kFunctions[F_RegQueryInfoKeyW].error;
+    return REAL(F_RegQueryInfoKeyW, LONG(WINAPI*)(HKEY, LPWSTR, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD, LPDWORD,
+                                                   LPDWORD, LPDWORD, LPDWORD, PFILETIME))(
+        key, className, classLength, reserved, subkeys, longestSubkey, longestClass, values, longestValueName,
+        longestValue, security, written);
+}
+
+static LONG WINAPI Hook_RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameLength, LPDWORD reserved,
+                                      LPDWORD type, LPBYTE data, LPDWORD size) {
+    if (FAILS(F_RegEnumValueW, NameOf(key))) return (LONG)kFunctions[F_RegEnumValueW].error;
+    return REAL(F_RegEnumValueW, LONG(WINAPI*)(HKEY, DWORD, LPWSTR, LPDWORD, LPDWORD, LPDWORD, LPBYTE, LPDWORD))(
+        key, index, name, nameLength, reserved, type, data, size);
+}
+
+static LONG WINAPI Hook_RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                                         LPDWORD size) {
+    if (FAILS(F_RegQueryValueExW, name)) return (LONG)kFunctions[F_RegQueryValueExW].error;
+    return REAL(F_RegQueryValueExW, LONG(WINAPI*)(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD))(key, name, reserved,
+                                                                                                   type, data, size);
 }
 
 static BOOL WINAPI Hook_SHGetSpecialFolderPathW(HWND owner, LPWSTR buffer, int folder, BOOL create) {
@@ -377,14 +496,29 @@ static Function kFunctions[F_Count] = {
     FUNCTION("kernel32.dll", GetShortPathNameW, "file", ERROR_ACCESS_DENIED),
     FUNCTION("kernel32.dll", GetLongPathNameW, "file", ERROR_ACCESS_DENIED),
     FUNCTION("kernel32.dll", GetFileInformationByHandle, "file", ERROR_ACCESS_DENIED),
+    FUNCTION("kernel32.dll", ReadFile, "file", ERROR_SHARING_VIOLATION),
+    FUNCTION("kernel32.dll", GetFileAttributesExW, "file", ERROR_ACCESS_DENIED),
     FUNCTION("kernel32.dll", MoveFileExW, "move", ERROR_SHARING_VIOLATION),
     FUNCTION("kernel32.dll", CreateDirectoryW, "folder", ERROR_ACCESS_DENIED),
+    FUNCTION("advapi32.dll", SetNamedSecurityInfoW, "folder", ERROR_ACCESS_DENIED),
+    FUNCTION("advapi32.dll", GetNamedSecurityInfoW, "folder", ERROR_ACCESS_DENIED),
+    FUNCTION("advapi32.dll", GetSecurityInfo, "folder", ERROR_ACCESS_DENIED),
+    FUNCTION("advapi32.dll", ConvertStringSecurityDescriptorToSecurityDescriptorW, "folder", ERROR_NOT_ENOUGH_MEMORY),
+    FUNCTION("kernel32.dll", GetVolumeInformationW, "folder", ERROR_ACCESS_DENIED),
+    FUNCTION("kernel32.dll", GetVolumePathNameW, "folder", ERROR_ACCESS_DENIED),
+    FUNCTION("advapi32.dll", RegGetValueW, "registry", ERROR_ACCESS_DENIED),
+    FUNCTION("kernel32.dll", CreateMutexW, "lock", ERROR_ACCESS_DENIED),
+    FUNCTION("kernel32.dll", WaitForSingleObject, "lock", ERROR_INVALID_HANDLE),
     {"msvcrt.dll", "_wmkdir", "folder", ERROR_ACCESS_DENIED, (void*)Hook_wmkdir, &g_real[F_wmkdir], 0},
     FUNCTION("shell32.dll", SHCreateDirectoryExW, "folder", ERROR_ACCESS_DENIED),
     FUNCTION("advapi32.dll", RegCreateKeyW, "registry", ERROR_ACCESS_DENIED),
     FUNCTION("advapi32.dll", RegSetValueExW, "registry", ERROR_ACCESS_DENIED),
     FUNCTION("advapi32.dll", RegCloseKey, "registry", ERROR_INVALID_HANDLE),
     FUNCTION("advapi32.dll", RegDeleteKeyW, "registry", ERROR_ACCESS_DENIED),
+    FUNCTION("advapi32.dll", RegOpenKeyExW, "registry", ERROR_ACCESS_DENIED),
+    FUNCTION("advapi32.dll", RegQueryInfoKeyW, "registry", ERROR_ACCESS_DENIED),
+    FUNCTION("advapi32.dll", RegEnumValueW, "registry", ERROR_ACCESS_DENIED),
+    FUNCTION("advapi32.dll", RegQueryValueExW, "registry", ERROR_ACCESS_DENIED),
     FUNCTION("shell32.dll", SHGetSpecialFolderPathW, "shell", ERROR_ACCESS_DENIED),
     FUNCTION("ole32.dll", CoInitialize, "com", (DWORD)E_OUTOFMEMORY),
     FUNCTION("ole32.dll", CoCreateInstance, "com", (DWORD)E_OUTOFMEMORY),

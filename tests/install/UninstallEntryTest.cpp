@@ -215,7 +215,9 @@ TEST_F(UninstallEntryTest, AnUninstallerThatCannotBeWrittenPutsTheEntryBack) {
             const CString folder = L"C:\\Earlier";
             ::RegSetValueExW(key.Get(), L"InstallLocation", 0, REG_SZ, TextBytes(folder).data(),
                              static_cast<DWORD>(TextBytes(folder).size()));
-            ::RegSetValueExW(key.Get(), L"Odd", 0, REG_BINARY, reinterpret_cast<const BYTE*>("\x01\x02\x03"), 3);
+            // Names and data of sizes that do not fill whole words.
+            ::RegSetValueExW(key.Get(), L"Note", 0, REG_BINARY, reinterpret_cast<const BYTE*>("\x01\x02\x03"), 3);
+            ::RegSetValueExW(key.Get(), L"Size", 0, REG_DWORD, NumberBytes(7).data(), 4);
         }
         SavedKey earlier;
         const int row = earlierInstall ? 2 : 0;
@@ -235,10 +237,11 @@ TEST_F(UninstallEntryTest, AnUninstallerThatCannotBeWrittenPutsTheEntryBack) {
         DWORD valueCount = 0;
         ::RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, nullptr,
                            nullptr, nullptr, nullptr);
-        EXPECT_EQ(2u, valueCount);
+        EXPECT_EQ(3u, valueCount);
         EXPECT_EQ(TextBytes(L"C:\\Earlier"), ReadValue(key.Get(), L"InstallLocation").data);
-        EXPECT_EQ(REG_BINARY, ReadValue(key.Get(), L"Odd").type);
-        EXPECT_EQ((std::vector<BYTE>{1, 2, 3}), ReadValue(key.Get(), L"Odd").data);
+        EXPECT_EQ(REG_BINARY, ReadValue(key.Get(), L"Note").type);
+        EXPECT_EQ((std::vector<BYTE>{1, 2, 3}), ReadValue(key.Get(), L"Note").data);
+        EXPECT_EQ(NumberBytes(7), ReadValue(key.Get(), L"Size").data);
     }
 }
 
