@@ -8,9 +8,10 @@ Usage: check_startup.py FILE MAP TOOLCHAIN_DIR...
 The C run-time's start-up runs before wWinMain: the thread-local storage callbacks (.CRT$XL*),
 with the thread-local data they set up (.tls*), and the C and C++ initialiser lists (.CRT$XI*,
 .CRT$XC*), as well as the other .CRT$ lists. Only the toolchain's own files may put anything there.
-Fails (exit 1, one line per finding) when a file outside TOOLCHAIN_DIR contributes to one of those
-sections or the map shows none of them, when pseudo-relocations are present (a data import the start-up would patch), or when
-the load configuration with DependentLoadFlags LOAD_LIBRARY_SEARCH_SYSTEM32 is missing.
+Fails (exit 1, one line per finding) when a file outside TOOLCHAIN_DIR contributes to one of
+those sections or the map shows none of them, when pseudo-relocations are present (a data import
+the start-up would patch), or when the load configuration with DependentLoadFlags
+LOAD_LIBRARY_SEARCH_SYSTEM32 is missing.
 """
 import os
 import re
