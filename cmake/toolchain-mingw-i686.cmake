@@ -1,5 +1,6 @@
-# Cross-compiles for 32-bit Windows with Debian's mingw-w64 (posix thread model, so
-# GoogleTest's std::mutex is available) and links every run-time library statically.
+# Cross-compiles for 32-bit Windows with Debian's mingw-w64 and links every run-time library
+# statically. One thread-model variant of the compilers, and with it of their C++ run-time, for
+# every target: posix, since the win32 one has no std::mutex, which GoogleTest needs.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 

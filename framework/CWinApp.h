@@ -1,6 +1,6 @@
 #pragma once
 // The application object. Exactly one derived instance exists, constructed as a global; the
-// entry point in runtime/AppMain.cpp fills in the start-up data and calls InitInstance.
+// wWinMain in runtime/AppMain.cpp calls Run, which fills in the start-up data and calls InitInstance.
 #include "framework/CString.h"
 
 // The framework's help command.
@@ -24,7 +24,7 @@ public:
     // The framework's help handler: opens the application's help file, if it has one.
     void OnHelp();
 
-    // Called once by the entry point; returns the process exit code.
+    // Called once by wWinMain; returns the process exit code.
     int Run(HINSTANCE instance, LPWSTR commandLine);
 
     HINSTANCE m_hInstance = nullptr;
