@@ -52,12 +52,6 @@ CString Today() {
     return text;
 }
 
-// A 32-bit program on 64-bit Windows.
-bool IsWow64() {
-    BOOL wow64 = FALSE;
-    return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
-}
-
 }  // namespace
 
 // The Add/Remove Programs entry. Every value is attempted; one failed write fails the row.

@@ -38,13 +38,18 @@ CString DoublePercents(const CString& text) {
     }
     return doubled;
 }
+}  // namespace
 
 bool IsAscii(const CString& text) {
     for (int i = 0; i < text.GetLength(); ++i)
         if (text[i] > 0x7F) return false;
     return true;
 }
-}  // namespace
+
+bool IsWow64() {
+    BOOL wow64 = FALSE;
+    return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
+}
 
 CString QuotedScriptPath(const CString& path) {
     const CString shortened = IsAscii(path) ? path : ShortenedPath(path);

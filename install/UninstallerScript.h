@@ -6,6 +6,13 @@
 // The uninstaller's code page: the one the command processor reads a batch file in.
 constexpr UINT kScriptCodePage = CP_OEMCP;
 
+// Whether text is all ASCII, which reads the same in every code page.
+bool IsAscii(const CString& text);
+
+// A 32-bit program on 64-bit Windows: the uninstaller then names the entry's key in both registry
+// views (see CInstallerDlg::CreateUninstaller).
+bool IsWow64();
+
 // path in double quotes, in the form a line of the uninstaller holds it so that the command
 // processor reads the path back: every % doubled, and a path beyond ASCII named by the short form
 // of the longest part of it that exists, followed by the rest, where that form is ASCII. ASCII

@@ -1,17 +1,12 @@
 #include "framework/CFile.h"
 #include "framework/CFileException.h"
 #include "framework/CStdioFile.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <string>
 
 namespace {
-std::wstring TempPath(LPCWSTR name) {
-    wchar_t folder[MAX_PATH];
-    ::GetTempPathW(MAX_PATH, folder);
-    return std::wstring(folder) + name;
-}
-
 std::string ReadAll(const std::wstring& path) {
     HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return "<missing>";
@@ -25,7 +20,7 @@ std::string ReadAll(const std::wstring& path) {
 }  // namespace
 
 TEST(File, CreatesTruncatesAndRefusesSharing) {
-    std::wstring path = TempPath(L"cfile-test.bin");
+    std::wstring path = TempPath(L"cfile-test.bin").GetString();
     {
         CFile file;
         ASSERT_TRUE(file.Open(path.c_str(), CFile::modeCreate | CFile::modeWrite));
@@ -45,14 +40,14 @@ TEST(File, CreatesTruncatesAndRefusesSharing) {
     file.Close();
     EXPECT_EQ("ab", ReadAll(path));
 
-    EXPECT_FALSE(other.Open(TempPath(L"no such folder\\x.bin").c_str(), 0x1001));
-    EXPECT_FALSE(other.Open(TempPath(L"no such folder\\x.bin").c_str(), 0x1001, &error));
+    EXPECT_FALSE(other.Open(TempPath(L"no such folder\\x.bin"), 0x1001));
+    EXPECT_FALSE(other.Open(TempPath(L"no such folder\\x.bin"), 0x1001, &error));
     EXPECT_EQ(ERROR_PATH_NOT_FOUND, error.m_lOsError);
     ::DeleteFileW(path.c_str());
 }
 
 TEST(File, ThrowsOnFailedWritesWithTheSystemsText) {
-    std::wstring path = TempPath(L"cfile-readonly.bin");
+    std::wstring path = TempPath(L"cfile-readonly.bin").GetString();
     CFile reader;
     {
         CFile create;
@@ -80,7 +75,7 @@ TEST(File, ThrowsOnFailedWritesWithTheSystemsText) {
 }
 
 TEST(StdioFile, WritesTextWithCrLfAndThrowsOnOpenFailure) {
-    std::wstring path = TempPath(L"stdio-test.bat");
+    std::wstring path = TempPath(L"stdio-test.bat").GetString();
     {
         CStdioFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite | CFile::typeText);
         file.WriteString(L"@echo off\n");
@@ -94,7 +89,7 @@ TEST(StdioFile, WritesTextWithCrLfAndThrowsOnOpenFailure) {
 
     bool thrown = false;
     try {
-        CStdioFile missing(TempPath(L"no such folder\\x.bat").c_str(), CFile::modeCreate | CFile::modeWrite);
+        CStdioFile missing(TempPath(L"no such folder\\x.bat"), CFile::modeCreate | CFile::modeWrite);
     } catch (CFileException* error) {
         thrown = true;
         EXPECT_EQ(ERROR_PATH_NOT_FOUND, error->m_lOsError);
@@ -105,7 +100,7 @@ TEST(StdioFile, WritesTextWithCrLfAndThrowsOnOpenFailure) {
 }
 
 TEST(StdioFile, ConvertsToItsCodePageAndRefusesWhatItCannot) {
-    std::wstring path = TempPath(L"stdio-codepage.txt");
+    std::wstring path = TempPath(L"stdio-codepage.txt").GetString();
     {
         CStdioFile file(path.c_str(), CFile::modeCreate | CFile::modeWrite, 437);
         file.WriteString(L"m\u00fcller\n");

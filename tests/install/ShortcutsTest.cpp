@@ -1,4 +1,5 @@
 #include "tests/install/StepRowProbe.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
@@ -43,10 +44,7 @@ bool LoadLink(const CString& path, LinkContents& contents) {
 class ShortcutTest : public testing::Test {
 protected:
     void SetUp() override {
-        wchar_t temp[MAX_PATH];
-        ::GetTempPathW(MAX_PATH, temp);
-        m_folder = CString(temp) + L"memotack shortcut test";
-        ::CreateDirectoryW(m_folder, nullptr);
+        m_folder = m_root.Path();
         m_target = m_folder + L"\\memotack.exe";
         UniqueHandle exe(::CreateFileW(m_target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         ASSERT_TRUE(exe.IsValid());
@@ -55,14 +53,12 @@ protected:
     }
     void TearDown() override {
         for (const CString& path : m_cleanUp) ::DeleteFileW(path);
-        ::DeleteFileW(m_target);
-        ::DeleteFileW(m_folder + L"\\Memotack.lnk");
-        ::RemoveDirectoryW(m_folder);
     }
     void CleanUpLater(const CString& path) { m_cleanUp.push_back(path); }
 
     ComScope com;
     StepRowProbe probe;
+    TempFolder m_root{L"shortcut test"};
     CString m_folder, m_target;
     std::vector<CString> m_cleanUp;
 };

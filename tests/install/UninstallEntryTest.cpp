@@ -2,6 +2,7 @@
 #include "install/SavedKey.h"
 #include "install/UninstallerScript.h"
 #include "tests/install/StepRowProbe.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -63,36 +64,18 @@ std::vector<CString> FileNames(const CString& folder) {
     return names;
 }
 
-bool IsAscii(const CString& text) {
-    for (int i = 0; i < text.GetLength(); ++i)
-        if (text[i] > 0x7F) return false;
-    return true;
-}
-
-bool IsWow64() {
-    BOOL wow64 = FALSE;
-    return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
-}
-
 class UninstallEntryTest : public testing::Test {
 protected:
     void SetUp() override {
         ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
-        wchar_t temp[MAX_PATH];
-        ::GetTempPathW(MAX_PATH, temp);
-        m_windowsFolder = CString(temp) + L"memotack windows folder";
-        ::CreateDirectoryW(m_windowsFolder, nullptr);
         probe.dlg.m_strInstallPath = L"C:\\Program Files (x86)\\Memotack";
     }
-    void TearDown() override {
-        ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
-        ::DeleteFileW(Uninstaller());
-        ::RemoveDirectoryW(m_windowsFolder);
-    }
+    void TearDown() override { ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey); }
     CString Uninstaller() const { return m_windowsFolder + L"\\uninstallmemotack.bat"; }
 
     StepRowProbe probe;
-    CString m_windowsFolder;
+    TempFolder m_root{L"windows folder"};
+    const CString m_windowsFolder = m_root.Path();
 };
 
 }  // namespace
@@ -357,14 +340,12 @@ TEST(UninstallerScript, PathsAreWhatCmdReadsBack) {
 
     // A folder that the OEM code page cannot hold goes in by its short form, the part below it
     // that does not exist yet as it is.
-    wchar_t temp[MAX_PATH];
-    ::GetTempPathW(MAX_PATH, temp);
-    CString folder = CString(temp) + L"\u5f20\u4f1f 100%";
-    ASSERT_TRUE(::CreateDirectoryW(folder, nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS);
+    TempFolder made(L"\u5f20\u4f1f 100%");
+    const CString& folder = made.Path();
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(folder));
     CString quoted = QuotedScriptPath(folder + L"\\Memotack\\memotack.exe");
     EXPECT_TRUE(IsAscii(quoted)) << quoted;
     const CString tail = L"\\Memotack\\memotack.exe\"";
-    if (quoted.GetLength() <= tail.GetLength() + 1) ::RemoveDirectoryW(folder);
     ASSERT_GT(quoted.GetLength(), tail.GetLength() + 1);
     EXPECT_EQ(quoted.Mid(quoted.GetLength() - tail.GetLength()), tail);
     EXPECT_EQ(quoted[0], L'"');
@@ -376,7 +357,6 @@ TEST(UninstallerScript, PathsAreWhatCmdReadsBack) {
     }
     wchar_t longFolder[MAX_PATH] = {};
     ::GetLongPathNameW(shortFolder, longFolder, MAX_PATH);
-    ::RemoveDirectoryW(folder);
     EXPECT_EQ(CString(longFolder), folder) << shortFolder;
 
     // Nothing of it exists: no short form, so the path stays as it is and the write refuses it.

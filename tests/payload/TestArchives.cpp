@@ -101,39 +101,8 @@ bool WriteFileBytes(const std::wstring& path, const Bytes& data) {
 
 bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-void DeleteTree(const std::wstring& path) {
-    WIN32_FIND_DATAW found;
-    HANDLE search = ::FindFirstFileW((path + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring child = path + L"\\" + name;
-            ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                DeleteTree(child);
-            else
-                ::DeleteFileW(child.c_str());
-        } while (::FindNextFileW(search, &found));
-        ::FindClose(search);
-    }
-    ::RemoveDirectoryW(path.c_str());
-}
-
-ScratchFolder::ScratchFolder() {
-    static int counter = 0;
-    wchar_t temp[MAX_PATH];
-    ::GetTempPathW(MAX_PATH, temp);
-    wchar_t name[64];
-    wsprintfW(name, L"payload-test-%lu-%d", ::GetCurrentProcessId(), ++counter);
-    m_path = std::wstring(temp) + name;
-    DeleteTree(m_path);
-    ::CreateDirectoryW(m_path.c_str(), nullptr);
-}
-
 ScratchFolder::~ScratchFolder() {
     if (!m_previousDirectory.empty()) ::SetCurrentDirectoryW(m_previousDirectory.c_str());
-    DeleteTree(m_path);
 }
 
 void ScratchFolder::Enter() {

@@ -2,6 +2,7 @@
 // Shared helpers of the payload tests: the generated archives, their expected contents and a
 // scratch folder that is removed with everything in it.
 #include "payload/Archive.h"
+#include "tests/support/TempFolder.h"
 
 #include <string>
 #include <vector>
@@ -31,14 +32,11 @@ Bytes ReadFileBytes(const std::wstring& path);
 bool WriteFileBytes(const std::wstring& path, const Bytes& data);
 bool Exists(const std::wstring& path);
 
-// A fresh folder under the temporary folder; the destructor deletes it with all its contents
-// (read-only files included) and restores the current directory if Enter changed it.
+// A TempFolder for std::wstring paths; the destructor also restores the current directory if Enter
+// changed it, before the folder goes.
 class ScratchFolder {
 public:
-    ScratchFolder();
     ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
 
     const std::wstring& Path() const { return m_path; }
     std::wstring operator/(const std::wstring& name) const { return m_path + L"\\" + name; }
@@ -46,8 +44,7 @@ public:
     void Enter();
 
 private:
-    std::wstring m_path;
+    TempFolder m_folder{L"payload"};
+    std::wstring m_path = m_folder.Path().GetString();
     std::wstring m_previousDirectory;
 };
-
-void DeleteTree(const std::wstring& path);

@@ -172,16 +172,6 @@ int ShownWindowRecorder::Count() const { return g_shown; }
 
 std::wstring ShownWindowRecorder::Windows() const { return g_shownWindows; }
 
-TempFolder::TempFolder(const wchar_t* name) {
-    wchar_t temp[MAX_PATH];
-    ::GetTempPathW(MAX_PATH, temp);
-    m_path.Format(L"%smemotack-test-%s-%lu", temp, name, ::GetCurrentProcessId());
-    RemoveTree(m_path);
-    ::CreateDirectoryW(m_path, nullptr);
-}
-
-TempFolder::~TempFolder() { RemoveTree(m_path); }
-
 namespace {
 CString ShellFolder(int csidl) {
     wchar_t folder[MAX_PATH] = {};
@@ -196,24 +186,6 @@ InstallTracesRemover::~InstallTracesRemover() {
     for (int csidl : {CSIDL_STARTUP, CSIDL_COMMON_STARTUP}) ::DeleteFileW(ShellFolder(csidl) + L"\\Memotack.lnk");
     for (int csidl : {CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS}) RemoveTree(ShellFolder(csidl) + L"\\Memotack");
     RemoveTree(ShellFolder(CSIDL_PROGRAM_FILES) + L"\\Memotack");
-}
-
-void RemoveTree(const CString& path) {
-    WIN32_FIND_DATAW found;
-    HANDLE search = ::FindFirstFileW(path + L"\\*", &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            CString name = found.cFileName;
-            if (name == L"." || name == L"..") continue;
-            CString child = path + L"\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(child);
-            else
-                ::DeleteFileW(child);
-        } while (::FindNextFileW(search, &found));
-        ::FindClose(search);
-    }
-    ::RemoveDirectoryW(path);
 }
 
 bool FileExists(const CString& path) {

@@ -1,6 +1,7 @@
 #pragma once
 // Runs the real installer dialog (template 102) modally and a test body inside its modal loop, so
 // that every handler works on live controls. Needs the installer's resources linked in.
+#include "tests/support/TempFolder.h"
 #include "ui/InstallerDlg.h"
 
 #include <atomic>
@@ -83,17 +84,6 @@ private:
     HHOOK m_callWndProc;
 };
 
-// A fresh, empty folder under the temporary folder, removed with everything in it at destruction.
-class TempFolder {
-public:
-    explicit TempFolder(const wchar_t* name);
-    ~TempFolder();
-    const CString& Path() const { return m_path; }
-
-private:
-    CString m_path;
-};
-
 // Removes, when destroyed, what an install leaves outside the test's own folders (the uninstall
 // entry, the uninstaller, the shortcuts, the default install folder), so that tests that look for
 // an untouched machine still find one in the shared test prefix.
@@ -105,6 +95,5 @@ public:
     InstallTracesRemover& operator=(const InstallTracesRemover&) = delete;
 };
 
-void RemoveTree(const CString& path);
 bool FileExists(const CString& path);
 bool FolderExists(const CString& path);

@@ -1,6 +1,7 @@
 #include "ui/SetupLog.h"
 
 #include "app/FatalErrors.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -12,9 +13,8 @@ namespace {
 class SetupLogFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        wchar_t temp[MAX_PATH] = {};
-        ::GetTempPathW(MAX_PATH, temp);
-        m_path.Format(L"%lsmemotack-log-test-%lu.log", temp, ::GetCurrentProcessId());
+        m_path.Format(L"memotack-log-test-%lu.log", ::GetCurrentProcessId());
+        m_path = TempPath(m_path);
         ::DeleteFileW(m_path);
     }
     void TearDown() override { ::DeleteFileW(m_path); }
