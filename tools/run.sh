@@ -10,19 +10,16 @@ root="$(cd "$(dirname "$(readlink -f "$0")")/.." && pwd)"
 build="$root/build"
 
 source "$root/tools/wine-mode.sh"
-if [ "${MEMOTACK_RUN_BUILT:-}" != 1 ]; then
+if [ -z "${MEMOTACK_TEST_BUILT:-}" ]; then
     bash "$root/tools/build.sh" "$build" >/dev/null
 fi
 memotack_wine_mode
 # In the project's Wine VM it runs as without a display, in a prefix on the VM's disk; the
 # screenshots land in build/screenshots all the same.
-if [ "$MEMOTACK_WINE_MODE" = vm ]; then
-    MEMOTACK_RUN_BUILT=1 MEMOTACK_HEADLESS=1 exec "$root/tools/winevm/run" --local "$build/run-prefix" -- \
-        bash "$root/tools/run.sh" "$@"
-fi
-if [ -z "${DISPLAY:-}" ]; then
-    export MEMOTACK_RUN_BUILT=1 MEMOTACK_HEADLESS=1
-    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+if [ "$MEMOTACK_WINE_MODE" = vm ] || [ -z "${DISPLAY:-}" ]; then
+    export MEMOTACK_HEADLESS=1
+    memotack_run_again --local "$build/run-prefix" -- bash "$root/tools/run.sh" "$@"
+    exit $?
 fi
 
 # A prefix of its own, apart from the tests' build/wineprefix: what you install here never meets them.

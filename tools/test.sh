@@ -29,13 +29,12 @@ if [ "$MEMOTACK_WINE_MODE" = vm ]; then
     ctest --test-dir "$build" --output-on-failure -j2 -LE wine "$@" || status=$?
     ctest --test-dir "$build" --output-on-failure -L host "$@" || status=$?
     # The Wine prefixes live on the VM's own disk.
-    MEMOTACK_TEST_BUILT=1 "$root/tools/winevm/run" --share "$build" \
-        --local "$build/wineprefix" --local "$build/e2e" -- bash "$root/tools/test.sh" -L wine -LE host "$@" ||
-        status=$?
+    memotack_run_again --share "$build" --local "$build/wineprefix" --local "$build/e2e" -- \
+        bash "$root/tools/test.sh" -L wine -LE host "$@" || status=$?
     exit $status
 fi
 if [ -z "${DISPLAY:-}" ]; then
-    export MEMOTACK_TEST_BUILT=1
-    exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+    memotack_run_again -- bash "$root/tools/test.sh" "$@"
+    exit $?
 fi
 run_ctest "$@"
