@@ -6,7 +6,7 @@
 //
 //   MEMOTACK_FAULT=NAME:N     the N-th call of NAME fails, the others work
 //   MEMOTACK_FAULT=NAME:N+    the N-th call of NAME and every later one fail
-//   MEMOTACK_FAULT_RECORD=F   appends one line per call (with MEMOTACK_FAULT, per failed call) to
+//   MEMOTACK_FAULT_RECORD=F   appends one line per call (with MEMOTACK_FAULT, per call of NAME from N on) to
 //                             the file F (a Windows path):
 //                             CLASS TAB NAME TAB N TAB TARGET [TAB TEXT] [TAB "injected" CODE]
 //                             TARGET is the file, key, value, resource or folder the call is for;
@@ -82,10 +82,11 @@ static BOOL Fails(Function* function, const wchar_t* target, const wchar_t* text
     LONG call = ++function->calls;
     wchar_t name[64];
     MultiByteToWideChar(CP_ACP, 0, function->name, -1, name, 64);
-    BOOL fail = g_failCall > 0 && lstrcmpW(name, g_failName) == 0 &&
-                (call == g_failCall || (g_failLater && call > g_failCall));
-    // A run without a fault records every call; a run with one only the calls it makes fail.
-    if (g_record != INVALID_HANDLE_VALUE && (fail || g_failCall == 0)) {
+    BOOL chosen = g_failCall > 0 && lstrcmpW(name, g_failName) == 0 && call >= g_failCall;
+    BOOL fail = chosen && (call == g_failCall || g_failLater);
+    // A run without a fault records every call; a run with one the chosen function's calls from the
+    // one that fails on, which tells whether any came after it.
+    if (g_record != INVALID_HANDLE_VALUE && (chosen || g_failCall == 0)) {
         wchar_t line[2048];
         wchar_t injected[24] = L"";
         if (fail) wsprintfW(injected, L"\tinjected %lu", function->error);

@@ -1,15 +1,18 @@
 #!/usr/bin/env python3
-"""fault_matrix.py SETUP_EXE BUILD_DIR [--full]: makes each system call of an install fail in turn.
+"""fault_matrix.py SETUP_EXE BUILD_DIR [--full] [--only=FUNCTION] [--part=K/M]: makes each system call
+of an install fail in turn.
 
 Run by fault_matrix.sh in a fresh Wine prefix (WINEPREFIX). For each scenario it records the calls
 of a run without faults, then, for every call N of the chosen classes, runs the installer twice:
-with only call N failing, and with N and every later call of the same function failing (where N is
-its function's last call, that is the same run, made once). Each run is judged as an administrator
-would judge it (Judge); every broken rule is a violation. The last line is
+with only call N failing, and with N and every later call of the same function failing (where the
+first run made no later call of that function, the second is the same run, made once). Each run is
+judged as an administrator would judge it (Judge); every broken rule is a violation. The last line is
 "fault injection: C calls, R runs, V violations"; the exit status is 1 when V is not 0.
 
 Every scenario's calls are recorded and listed. Without --full only the first scenario's calls of the
-classes that touch the machine are made to fail; with --full, every scenario's calls of every class. --only=FUNCTION limits the runs to that function's calls.
+classes that touch the machine are made to fail; with --full, every scenario's calls of every
+class. --only=FUNCTION limits the runs to that function's calls; --part=K/M to every M-th of them,
+from the K-th on.
 """
 import functools
 import hashlib
@@ -24,9 +27,11 @@ SETUP_EXE, BUILD_DIR = os.path.realpath(sys.argv[1]), os.path.realpath(sys.argv[
 FULL = "--full" in sys.argv[3:]
 # --only=FUNCTION: that function's calls alone (for looking into one).
 ONLY = next((a.split("=", 1)[1] for a in sys.argv[3:] if a.startswith("--only=")), None)
+# --part=K/M: the K-th of M parts of the calls (every M-th call), for running parts side by side.
+PART, PARTS = map(int, next((a.split("=", 1)[1] for a in sys.argv[3:] if a.startswith("--part=")), "1/1").split("/"))
 DRIVE_C = os.path.join(os.environ["WINEPREFIX"], "drive_c")
 FAULT_RUN = os.path.join(BUILD_DIR, "tests", "faults", "fault_run.exe")
-OUT = os.path.join(BUILD_DIR, "faults")
+OUT = os.path.join(BUILD_DIR, "faults", str(PART))
 LOG = r"C:\logs\setup.log"
 USER = os.environ.get("USER", "root")
 DEFAULT_FOLDER = r"C:\Program Files (x86)\Memotack"
@@ -192,6 +197,7 @@ class Run:
         self.calls = [line.split("\t") for line in read_lines(os.path.join(OUT, "record.txt"))]
         failing = [c for c in self.calls if c[-1].startswith("injected ")]
         self.injected = int(failing[0][-1].split()[1]) if failing else None
+        self.failed_calls = [int(c[2]) for c in failing]
         # A function that failed for the log too may have cut the log short.
         self.log_cut = any(is_log_call(c) for c in failing)
         # What the failing calls' fallbacks give together, or None when one of them has none.
@@ -226,16 +232,20 @@ def classify(calls):
     return result
 
 
-def code_text(code):
-    return f"system error {code}" if code < 0x80000000 else f"system error 0x{code:08X}"
+def code_texts(code):
+    """How a log line names the system error code: as it is, or a Win32 code also as its HRESULT."""
+    if code >= 0x80000000:
+        return [f"system error 0x{code:08X}"]
+    return [f"system error {code}"] + ([f"system error 0x{0x80070000 | code:08X}"] if code < 0x10000 else [])
 
 
 # -- judging -------------------------------------------------------------------------------------
 
 class Judge:
-    def __init__(self, scenario, clean, reference, before, baseline):
+    def __init__(self, scenario, clean, calls, reference, before, baseline):
         self.scenario, self.clean, self.reference, self.before, self.baseline = (
             scenario, clean, reference, before, baseline)
+        self.row_of = {(c["function"], c["n"]): c["row"] for c in calls}
         self.rows = [ROW_LINE.match(line).group(1) for line in clean.log if ROW_LINE.match(line)]
         folder = c_path(scenario["folder"])
         self.packed = {name: open(os.path.join(folder, name), "rb").read() for name in ("memotack.exe", "memotack.chm")}
@@ -265,11 +275,15 @@ class Judge:
         elif call["startup"]:
             if not any(line.startswith("Fatal error:") for line in run.log):
                 problems.append("a start-up failure without a 'Fatal error:' line")
+        elif run.injected is None:
+            problems.append("the call was not made in this run")
         else:
-            line = next((l for l in run.log if l.startswith(f"{call['row']}: ")), None)
-            code = code_text(run.injected)
-            if not line or ": failed" not in line or code not in line:
-                problems.append(f"the row of the call is not failed naming {code}: {line or call['row']}")
+            # With the later calls failing too, the failed row may be that of a later one.
+            rows = {self.row_of.get((call["function"], n), call["row"]) for n in run.failed_calls}
+            lines = [l for l in run.log if any(l.startswith(f"{row}: ") for row in rows)]
+            codes = code_texts(run.injected)
+            if not any(": failed" in l and any(code in l for code in codes) for l in lines):
+                problems.append(f"no row of the failing calls is failed naming {codes[0]}: {lines or sorted(rows)}")
         return problems + self.machine_problems(run)
 
     def log_problems(self, run):
@@ -308,7 +322,9 @@ class Judge:
 
     def uninstall_problems(self, run):
         """An uninstaller that a failed install wrote must still leave the machine as it was."""
-        subprocess.run(["/usr/lib/wine/wine64", "cmd", "/c", entry_values(run.entry)["UninstallString"]],
+        # Without an entry (its values failed) the administrator still has the uninstaller itself.
+        uninstaller = entry_values(run.entry).get("UninstallString", r"C:\windows\uninstallmemotack.bat")
+        subprocess.run(["/usr/lib/wine/wine64", "cmd", "/c", uninstaller],
                        stdin=subprocess.DEVNULL, capture_output=True, cwd=DRIVE_C)
         after, left = snapshot(), entry()
         if after != self.baseline or left:
@@ -339,12 +355,13 @@ def main():
         restore(baseline_files)
         before, before_entry = prepare(scenario)
         clean = Run(scenario, entry_before=before_entry)
-        judge = Judge(scenario, clean, snapshot(), before, baseline)
         calls = classify(clean.calls)
+        judge = Judge(scenario, clean, calls, snapshot(), before, baseline)
         with open(os.path.join(OUT, f"record-{name}.txt"), "w", encoding="utf-8") as f:
             f.write("".join("\t".join(c) + "\n" for c in clean.calls))
-        print(f"== {name}: {scenario['args']}: exit code {clean.exit}; every call, class by class:")
-        for kind in sorted({c["kind"] for c in calls}):
+        print(f"== {name}: {scenario['args']}: exit code {clean.exit}" +
+              ("; every call, class by class:" if PART == 1 else ""))
+        for kind in sorted({c["kind"] for c in calls}) if PART == 1 else []:
             listed = [f"{c['function']} {c['n']}" for c in calls if c["kind"] == kind]
             print(f"   {kind} ({len(listed)}): {', '.join(listed)}")
         if clean.exit != "0" or judge.log_problems(clean):
@@ -352,17 +369,20 @@ def main():
             violations += 1
         # Every scenario's calls are listed; without --full only the first one's are made to fail.
         chosen = [c for c in calls if (FULL or (name == next(iter(SCENARIOS)) and c["kind"] in MACHINE_CLASSES))
-                  and ONLY in (None, c["function"])]
-        last = {c["function"]: c["n"] for c in calls}
+                  and ONLY in (None, c["function"])][PART - 1::PARTS]
         total_calls += len(chosen)
         for call in chosen:
+            called_again = True
             for how in ("once", "later"):
-                if how == "later" and call["n"] == last[call["function"]]:
+                # Where no call of the function followed the failing one, failing the later ones too
+                # is the same run.
+                if how == "later" and not called_again:
                     continue
                 restore(before)
                 started = time.monotonic()
                 fault = f"{call['function']}:{call['n']}{'+' if how == 'later' else ''}"
                 run = Run(scenario, fault=fault, entry_before=before_entry)
+                called_again = any(c[1] == call["function"] and int(c[2]) > call["n"] for c in run.calls)
                 ran = time.monotonic()
                 total_runs += 1
                 problems = judge.judge(call, run, snapshot())
