@@ -1,17 +1,8 @@
 #pragma once
-// The deployment switches read from the command line. A folder given there is checked by
-// InstallFolderProblem.
-#include "framework/CString.h"
-#include "ui/InstallFolder.h"
+// The one reading of the command line (see ui/CommandLine.h for what it gives).
+#include "ui/CommandLine.h"
 
-// The switches for unattended deployment. Unlike the run-mode switches (app/RunModes.h), which are
-// substrings of the whole text, these are whole arguments, split the way Windows splits a command
-// line (CommandLineToArgvW), so that -path="C:\My Apps\Memotack" is one argument. Case-sensitive
-// like the others; when one is given twice, the last one counts.
-struct CommandLineOptions {
-    bool everyone = false;   // -everyone
-    bool pathGiven = false;  // -path=FOLDER, FOLDER possibly empty
-    CString path;
-    CString logPath;  // -log=FILE; empty: no log
-};
-CommandLineOptions ParseCommandLineOptions(LPCWSTR commandLine);
+// Parses text, the command line without the program's name, into run mode, switches and what was
+// refused. text may be null, which is an empty command line. A -path= folder is checked by
+// InstallFolderProblem (ui/InstallFolder.h).
+CommandLine ParseCommandLine(LPCWSTR text);

@@ -1,10 +1,11 @@
-// The deployment switches -everyone, -path= and -log=, and the log's header: what an administrator
-// needs to know of a run afterwards, written before anything is installed.
-#include "app/CommandLine.h"
+// What the dialog does with the deployment switches -everyone, -path= and -log= (parsed by
+// app/CommandLine.h), and the log's header: what an administrator needs to know of a run
+// afterwards, written before anything is installed.
 #include "app/RunModes.h"
 #include "framework/CWinApp.h"
 #include "install/EarlierInstall.h"
 #include "install/SystemErrorText.h"
+#include "ui/InstallFolder.h"
 #include "ui/InstallerDlg.h"
 
 namespace {
@@ -112,43 +113,39 @@ LPCWSTR ElevationState() {
 
 }  // namespace
 
-void CInstallerDlg::ApplyCommandLineOptions(LPCWSTR commandLine, RunMode mode) {
-    const CommandLineOptions options = ParseCommandLineOptions(commandLine);
+void CInstallerDlg::ApplyCommandLineOptions() {
+    const CommandLine& given = m_commandLine;
     // Where the radio buttons are hidden there is nothing to choose: the install is per-user.
-    m_bForEveryone = options.everyone && m_bShellFolders;
+    m_bForEveryone = given.everyone && m_bShellFolders;
     // The runs that install go where an earlier install went, unless -path= says otherwise.
     const CString earlierProblem =
-        mode == RunMode::Silent || mode == RunMode::Interactive ? FindEarlierInstall() : CString();
-    if (options.pathGiven) {
-        m_strPathProblem = InstallFolderProblem(options.path);
-        if (m_strPathProblem.IsEmpty()) m_strInstallPath = options.path;
-    }
+        given.mode == RunMode::Silent || given.mode == RunMode::Interactive ? FindEarlierInstall() : CString();
+    if (given.pathGiven && given.whyPathRefused.IsEmpty()) m_strInstallPath = given.path;
 
-    if (options.everyone && !m_bShellFolders) m_log.WriteLine(L"-everyone: no effect, this system has no such choice");
-    if (!m_strPathProblem.IsEmpty()) m_log.WriteLine(L"Refused: " + m_strPathProblem);
+    if (given.everyone && !m_bShellFolders) m_log.WriteLine(L"-everyone: no effect, this system has no such choice");
+    if (!given.whyPathRefused.IsEmpty()) m_log.WriteLine(L"Refused: " + given.whyPathRefused);
     if (!earlierProblem.IsEmpty()) m_log.WriteLine(L"Earlier install: " + earlierProblem);
 
-    if (mode == RunMode::Interactive && !m_strPathProblem.IsEmpty())
-        AfxMessageBox(m_strPathProblem + L"\n\nThe installer offers its default folder instead.",
+    if (given.mode == RunMode::Interactive && !given.whyPathRefused.IsEmpty())
+        AfxMessageBox(given.whyPathRefused + L"\n\nThe installer offers its default folder instead.",
                       MB_OK | MB_ICONEXCLAMATION, 0);
 }
 
-void CInstallerDlg::OpenLog(LPCWSTR commandLine, RunMode mode) {
-    const CString logPath = ParseCommandLineOptions(commandLine).logPath;
+void CInstallerDlg::OpenLog() {
     // Without a log the run asks the system nothing more than it always did.
-    if (!logPath.IsEmpty() && m_log.Open(logPath)) WriteLogHeader(commandLine, mode);
+    if (!m_commandLine.logPath.IsEmpty() && m_log.Open(m_commandLine.logPath)) WriteLogHeader();
 }
 
-void CInstallerDlg::WriteLogHeader(LPCWSTR commandLine, RunMode mode) {
+void CInstallerDlg::WriteLogHeader() {
     wchar_t program[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, program, MAX_PATH);
     m_log.WriteLine(L"Memotack Setup log");
     m_log.WriteLine(CString(L"Installer: ") + program + L", version " + InstallerVersion() +
                     L", installs Memotack 8.0a");
     m_log.WriteLine(L"Started: " + StartTime());
-    m_log.WriteLine(CString(L"Command line: ") + (commandLine ? commandLine : L""));
+    m_log.WriteLine(L"Command line: " + m_commandLine.text);
     m_log.WriteLine(L"Log: " + m_log.GetPath());
-    m_log.WriteLine(CString(L"Mode: ") + ModeName(mode));
+    m_log.WriteLine(CString(L"Mode: ") + ModeName(m_commandLine.mode));
     m_log.WriteLine(L"Windows: " + WindowsDescription());
     m_log.WriteLine(CString(L"Elevated: ") + ElevationState());
 }

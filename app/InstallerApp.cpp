@@ -1,7 +1,7 @@
 #include "app/InstallerApp.h"
 
+#include "app/CommandLine.h"
 #include "app/FatalErrors.h"
-#include "app/RunModes.h"
 #include "framework/CommonControls.h"
 #include "ui/InstallerDlg.h"
 
@@ -13,12 +13,14 @@ const CWinApp::CommandEntry* CInstallerApp::GetCommandMap() const {
     return kEntries;
 }
 
+// The command line is read here, once: the dialog gets its parsed value and works from that alone.
 // The log opens first, so that it can tell of every failure after it: the common controls and
 // the dialog itself are needed by every run, and a run without them installs nothing.
 BOOL CInstallerApp::InitInstance() {
     CInstallerDlg dialog;
-    const RunMode mode = ChooseRunMode(m_lpCmdLine);
-    dialog.OpenLog(m_lpCmdLine, mode);
+    dialog.m_commandLine = ParseCommandLine(m_lpCmdLine);
+    dialog.OpenLog();
+    const RunMode mode = dialog.m_commandLine.mode;
     if (mode == RunMode::Silent || mode == RunMode::ExtractOnly) EndFatalErrorsQuietly(&dialog.m_log);
     const char* failure = nullptr;
     if (!LoadCommonControls()) {

@@ -2,7 +2,6 @@
 
 #include <shlobj.h>
 #include <string.h>
-#include <wchar.h>
 
 const wchar_t kUsageText[] =
     L"Memotack installer\n\nTo have the installer run silently with the defaults, use:\n\n"
@@ -15,14 +14,6 @@ const wchar_t kUsageText[] =
     L"-everyone and -path= preset the dialog\nwhen -silent is not given.\n\n"
     L"Exit codes: 0 installed, 1602 not installed, 1603 a step failed,\n"
     L"1618 another install running, 1639 -path= refused.";
-
-RunMode ChooseRunMode(LPCWSTR commandLine) {
-    if (!commandLine) return RunMode::Interactive;
-    if (wcsstr(commandLine, L"-silent")) return RunMode::Silent;
-    if (wcsstr(commandLine, L"-extract")) return RunMode::ExtractOnly;
-    if (wcsstr(commandLine, L"-?") || wcsstr(commandLine, L"/?")) return RunMode::Usage;
-    return RunMode::Interactive;
-}
 
 bool QuerySystemVersion(OSVERSIONINFOEXW& info, GetVersionFunction getVersion) {
     memset(&info, 0, sizeof info);

@@ -1,12 +1,8 @@
 #pragma once
-// What the start-up works out before the dialog shows anything: the run mode from the command
-// line, the two flags from the system version and the default install folder.
+// What the start-up works out before the dialog shows anything, besides the command line
+// (app/CommandLine.h): the two flags from the system version and the default install folder; and
+// the text of the usage run.
 #include "framework/CString.h"
-
-enum class RunMode { Silent, ExtractOnly, Usage, Interactive };
-
-// Plain case-sensitive substring tests in a fixed order; the first that matches wins.
-RunMode ChooseRunMode(LPCWSTR commandLine);
 
 // Asks for the version with the extended record (284 bytes) and, when the system rejects that
 // size, again with the basic one (276 bytes). info is zero-filled first. Returns false when both

@@ -17,7 +17,7 @@ void CInstallerDlg::RunSilentInstall() {
     m_bSilent = true;
     m_bRunAfter = FALSE;
     m_bShowHelp = FALSE;
-    if (!m_strPathProblem.IsEmpty()) {
+    if (!m_commandLine.whyPathRefused.IsEmpty()) {
         m_nExitCode = ExitInvalidCommandLine;
     } else if (!LockInstall()) {
         m_log.WriteLine(kAnotherInstallRunning);

@@ -23,24 +23,22 @@ BOOL CInstallerDlg::OnInitDialog() {
     m_bRunAfter = TRUE;
     m_bShowHelp = TRUE;
 
-    const LPCWSTR commandLine = AfxGetApp() ? AfxGetApp()->m_lpCmdLine : L"";
-    const RunMode mode = ChooseRunMode(commandLine);
-    ApplyCommandLineOptions(commandLine, mode);
-    switch (mode) {
-    case RunMode::Silent:
-        RunSilentInstall();
-        break;
-    case RunMode::ExtractOnly:
-        RunExtractOnly();
-        break;
-    case RunMode::Usage:
-        AfxMessageBox(kUsageText, MB_OK, 0);
-        m_nExitCode = ExitSuccess;
-        OnCancel();
-        break;
-    case RunMode::Interactive:
-        SetUpOptionsPage();
-        break;
+    ApplyCommandLineOptions();
+    switch (m_commandLine.mode) {
+        case RunMode::Silent:
+            RunSilentInstall();
+            break;
+        case RunMode::ExtractOnly:
+            RunExtractOnly();
+            break;
+        case RunMode::Usage:
+            AfxMessageBox(kUsageText, MB_OK, 0);
+            m_nExitCode = ExitSuccess;
+            OnCancel();
+            break;
+        case RunMode::Interactive:
+            SetUpOptionsPage();
+            break;
     }
     // The options page sets its own focus; the other modes show no page.
     return FALSE;

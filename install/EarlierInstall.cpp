@@ -2,6 +2,7 @@
 
 #include "framework/ByteBuffer.h"
 #include "framework/Handles.h"
+#include "install/InstalledFiles.h"
 #include "install/UninstallerScript.h"
 #include "ui/InstallerDlg.h"
 
@@ -94,8 +95,7 @@ CString LinesNotIn(const CString& lines, const CString& script) {
 // folder itself are named in any case. A line this script holds already is not repeated. Nothing of
 // the earlier install is removed now. An earlier uninstaller that is gone names nothing; one that is
 // there but cannot be read stops the new one, which could not remove all it does.
-DWORD CInstallerDlg::AddEarlierInstallLines(const CString& windowsFolder, CString& script) {
-    const CString uninstaller = windowsFolder + L"\\uninstallmemotack.bat";
+DWORD CInstallerDlg::AddEarlierInstallLines(const CString& uninstaller, CString& script) {
     CString text;
     const DWORD error = ReadScript(uninstaller, text);
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
@@ -104,9 +104,10 @@ DWORD CInstallerDlg::AddEarlierInstallLines(const CString& windowsFolder, CStrin
         return error;
     CString lines = RemovalLines(text);
     if (!m_strEarlierFolder.IsEmpty()) {
-        lines += L"del " + QuotedScriptPath(m_strEarlierFolder + L"\\memotack.chm") + L"\n";
-        lines += L"del " + QuotedScriptPath(m_strEarlierFolder + L"\\memotack.exe") + L"\n";
-        lines += L"rd " + QuotedScriptPath(m_strEarlierFolder) + L"\n";
+        const InstalledFiles earlier(m_strEarlierFolder);
+        lines += L"del " + QuotedScriptPath(earlier.help) + L"\n";
+        lines += L"del " + QuotedScriptPath(earlier.exe) + L"\n";
+        lines += L"rd " + QuotedScriptPath(earlier.folder) + L"\n";
     }
     script += LinesNotIn(lines, script);
     return ERROR_SUCCESS;

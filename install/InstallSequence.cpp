@@ -1,3 +1,4 @@
+#include "install/InstalledFiles.h"
 #include "install/PathRoot.h"
 #include "install/SavedKey.h"
 #include "install/SystemErrorText.h"
@@ -22,33 +23,25 @@ CString FindWindowsFolder(bool shellFolders) {
 
 }  // namespace
 
-// Rows are appended in step order; nextRow counts them even in silent mode, where AddStepRow adds
-// nothing. No step's failure stops the sequence.
+// The table of install steps, one row each, in the order of the rows: each adds its row, does its
+// work through one call and ends the row with EndStep. nextRow counts the rows even in silent mode,
+// where AddStepRow adds nothing. No step's failure stops the sequence.
 bool CInstallerDlg::DoInstall(bool allUsers) {
-    const CString helpPath = m_strInstallPath + L"\\memotack.chm";
-    const CString exePath = m_strInstallPath + L"\\memotack.exe";
+    const InstalledFiles files(m_strInstallPath);
+    const CString uninstaller = FindWindowsFolder(m_bShellFolders) + L"\\uninstallmemotack.bat";
     CString script;
-    const CString windowsFolder = FindWindowsFolder(m_bShellFolders);
     int nextRow = 0;
 
+    // The row has no text; the log says why.
     int row = AddStepRow(nextRow++, L"Close Memotack");
-    if (CloseRunningApp()) {
-        SetStepStatus(row, StepDone);
-    } else {
-        // The row has no text; the log says why.
-        SetStepError(row, CString(), WithSystemError(m_strError, m_nSystemError));
-        SetStepStatus(row, StepFailed);
-    }
+    EndStep(row, CloseRunningApp(), StepText::LogOnly);
 
-    row = AddStepRow(nextRow++, L"Create directory");
     // The uninstaller removes again, when empty, the folders above the install folder that the
     // install made, so that an install into a new folder tree leaves nothing behind.
     CString newParents;
     bool mayCopy = true;
-    if (CreateInstallFolder(&newParents, &mayCopy))
-        SetStepStatus(row, StepDone);
-    else
-        FailStep(row, m_strError, m_nSystemError);
+    row = AddStepRow(nextRow++, L"Create directory");
+    EndStep(row, CreateInstallFolder(&newParents, &mayCopy));
     // Into a folder that others may still change, nothing is copied: they could replace it.
     auto copy = [&](WORD resourceId, const CString& destination) {
         return mayCopy ? ExtractPayload(resourceId, destination)
@@ -57,38 +50,46 @@ bool CInstallerDlg::DoInstall(bool allUsers) {
     // The script's first line, formed once the folder exists: a folder name that the uninstaller
     // can only hold in its short form has one only then. Delayed expansion, which a setting of the
     // command processor can switch on, would take the ! in paths for variables.
-    script = L"setlocal DisableDelayedExpansion\n" + QuotedScriptPath(exePath) + L" -close\n";
+    script = L"setlocal DisableDelayedExpansion\n" + QuotedScriptPath(files.exe) + L" -close\n";
 
     row = AddStepRow(nextRow++, L"Copy 'memotack.chm'");
-    if (copy(IDR_PAYLOAD_CHM, helpPath)) {
-        SetStepStatus(row, StepDone);
-        // A help file with a zone marker opens with its pages blocked. Having none is not an error.
-        DeleteZoneMarker(helpPath + L":Zone.Identifier");
-    } else {
-        FailStep(row, m_strError, m_nSystemError);
-    }
-    script += L"del " + QuotedScriptPath(helpPath) + L"\n";
+    const bool helpCopied = copy(IDR_PAYLOAD_CHM, files.help);
+    EndStep(row, helpCopied);
+    // A help file with a zone marker opens with its pages blocked. Having none is not an error.
+    if (helpCopied) DeleteZoneMarker(files.help + L":Zone.Identifier");
+    script += L"del " + QuotedScriptPath(files.help) + L"\n";
 
     row = AddStepRow(nextRow++, L"Copy 'memotack.exe'");
-    if (copy(IDR_PAYLOAD_EXE, exePath))
-        SetStepStatus(row, StepDone);
-    else
-        FailStep(row, m_strError, m_nSystemError);
-    script += L"del " + QuotedScriptPath(exePath) + L"\n";
+    EndStep(row, copy(IDR_PAYLOAD_EXE, files.exe));
+    script += L"del " + QuotedScriptPath(files.exe) + L"\n";
 
-    if (m_bStartMenuItems) CreateStartMenuItems(nextRow++, allUsers, script);
-    CreateStartupShortcut(nextRow++, allUsers, script);
+    if (m_bStartMenuItems) CreateStartMenuItems(nextRow++, allUsers, files, script);
+    CreateStartupShortcut(nextRow++, allUsers, files, script);
     SavedKey earlierEntry;
-    CreateUninstallEntry(nextRow++, windowsFolder, &earlierEntry);
-    CreateUninstaller(nextRow++, windowsFolder, script, newParents, &earlierEntry);
-    if (m_bRunAfter) LaunchInstalledFile(nextRow++, L"Run Memotack", exePath);
-    if (m_bShowHelp) LaunchInstalledFile(nextRow++, L"Show help file", helpPath);
+    CreateUninstallEntry(nextRow++, files, uninstaller, &earlierEntry);
+    CreateUninstaller(nextRow++, files, uninstaller, script, newParents, &earlierEntry);
+    if (m_bRunAfter) LaunchInstalledFile(nextRow++, L"Run Memotack", files.exe);
+    if (m_bShowHelp) LaunchInstalledFile(nextRow++, L"Show help file", files.help);
     return true;
 }
 
-void CInstallerDlg::FailStep(int row, const CString& text, DWORD systemError) {
-    SetStepError(row, text, WithSystemError(text, systemError));
-    SetStepStatus(row, StepFailed);
+void CInstallerDlg::EndStep(int row, bool done, StepText failureText) {
+    if (!done) {
+        // Recorded before the silent check: a silent run has no rows, only its exit code.
+        m_bStepFailed = true;
+        m_log.RowError(WithSystemError(m_strError, m_nSystemError));
+    }
+    m_log.RowEnded(!done);
+    if (m_bSilent) return;
+    if (!done) m_progressList.SetItemText(row, 1, failureText == StepText::Shown ? m_strError : CString());
+    LVITEMW item = {};
+    item.mask = LVIF_IMAGE;
+    item.iItem = row;
+    item.iSubItem = 0;
+    item.iImage = done ? StepDone : StepFailed;
+    m_progressList.SetItem(&item);
+    // The whole dialog, so that the header band is redrawn with the list.
+    Invalidate(TRUE);
 }
 
 bool CInstallerDlg::SetError(const CString& text, DWORD systemError) {

@@ -1,4 +1,5 @@
 #include "framework/Handles.h"
+#include "install/InstalledFiles.h"
 #include "install/UninstallerScript.h"
 #include "ui/InstallerDlg.h"
 
@@ -21,16 +22,22 @@ bool LookUpShellFolder(int csidl, CString& folder) {
     return true;
 }
 
+// The Startup folder's shortcut. A failed lookup falls back to the fixed path the program uses on
+// systems without shell folders: the step then fails there (or succeeds) with a path the user can
+// read.
+CString StartupShortcut(bool shellFolders, bool allUsers) {
+    CString startup;
+    if (shellFolders && LookUpShellFolder(allUsers ? CSIDL_COMMON_STARTUP : CSIDL_STARTUP, startup))
+        return startup + kShortcutName;
+    return kFixedStartupShortcut;
+}
+
 }  // namespace
 
-// Writes the step's shortcut and marks its row by the result.
-void CInstallerDlg::CreateShortcutRow(int row, const CString& shortcut) {
-    const HRESULT result =
-        CreateShortcut(m_strInstallPath + L"\\memotack.exe", L"Memotack", shortcut, m_strInstallPath);
-    if (result == S_OK)
-        SetStepStatus(row, StepDone);
-    else
-        FailStep(row, L"Can't create at: " + shortcut, static_cast<DWORD>(result));
+// A shortcut to the program, started in the install folder.
+bool CInstallerDlg::WriteShortcut(const InstalledFiles& files, const CString& shortcut) {
+    const HRESULT result = CreateShortcut(files.exe, L"Memotack", shortcut, files.folder);
+    return result == S_OK || SetError(L"Can't create at: " + shortcut, static_cast<DWORD>(result));
 }
 
 HRESULT CInstallerDlg::CreateShortcut(const CString& target,
@@ -67,42 +74,37 @@ HRESULT CInstallerDlg::CreateShortcut(const CString& target,
     return file->Save(savePath, TRUE);
 }
 
-void CInstallerDlg::CreateStartMenuItems(int row, bool allUsers, CString& script) {
+void CInstallerDlg::CreateStartMenuItems(int row, bool allUsers, const InstalledFiles& files, CString& script) {
     row = AddStepRow(row, L"Create Start Menu items");
+    CString folder;
+    EndStep(row, WriteStartMenuItems(allUsers, files, folder));
+    // Once the folder exists, the uninstaller removes it and its shortcut, also when the shortcut failed.
+    if (folder.IsEmpty()) return;
+    script += L"del " + QuotedScriptPath(folder + kShortcutName) + L"\n";
+    script += L"rd " + QuotedScriptPath(folder) + L"\n";
+}
 
+bool CInstallerDlg::WriteStartMenuItems(bool allUsers, const InstalledFiles& files, CString& folder) {
     CString programs;
     if (!LookUpShellFolder(allUsers ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS, programs)) {
         // Without the programs folder there is nowhere sound to put the folder: the step fails
         // rather than create one relative to the current drive.
-        FailStep(row,
-                 CString(L"Can't create directory at: ") +
-                     (allUsers ? L"Start Menu\\Programs (all users)" : L"Start Menu\\Programs") + L"\\Memotack",
-                 ::GetLastError());
-        return;
+        return SetError(CString(L"Can't create directory at: ") +
+                            (allUsers ? L"Start Menu\\Programs (all users)" : L"Start Menu\\Programs") + L"\\Memotack",
+                        ::GetLastError());
     }
-    CString folder = programs + L"\\Memotack";
-    CString shortcut = folder + kShortcutName;
-
-    if (::_wmkdir(folder) != 0 && errno != EEXIST) {
+    const CString memotackFolder = programs + L"\\Memotack";
+    if (::_wmkdir(memotackFolder) != 0 && errno != EEXIST) {
         // The run-time keeps the system's code behind errno.
-        FailStep(row, L"Can't create directory at: " + folder, static_cast<DWORD>(_doserrno));
-        return;
+        return SetError(L"Can't create directory at: " + memotackFolder, static_cast<DWORD>(_doserrno));
     }
-    CreateShortcutRow(row, shortcut);
-    script += L"del " + QuotedScriptPath(shortcut) + L"\n";
-    script += L"rd " + QuotedScriptPath(folder) + L"\n";
+    folder = memotackFolder;
+    return WriteShortcut(files, folder + kShortcutName);
 }
 
-void CInstallerDlg::CreateStartupShortcut(int row, bool allUsers, CString& script) {
+void CInstallerDlg::CreateStartupShortcut(int row, bool allUsers, const InstalledFiles& files, CString& script) {
     row = AddStepRow(row, L"Create Startup shortcut");
-
-    // A failed lookup falls back to the fixed path the program uses on systems without shell
-    // folders: the step then fails there (or succeeds) with a path the user can read.
-    CString shortcut = kFixedStartupShortcut;
-    CString startup;
-    if (m_bShellFolders && LookUpShellFolder(allUsers ? CSIDL_COMMON_STARTUP : CSIDL_STARTUP, startup))
-        shortcut = startup + kShortcutName;
-
-    CreateShortcutRow(row, shortcut);
+    const CString shortcut = StartupShortcut(m_bShellFolders, allUsers);
+    EndStep(row, WriteShortcut(files, shortcut));
     script += L"del " + QuotedScriptPath(shortcut) + L"\n";
 }

@@ -9,19 +9,25 @@
 #include "framework/CListCtrl.h"
 #include "framework/CString.h"
 #include "framework/Handles.h"
+#include "ui/CommandLine.h"
 #include "ui/SetupLog.h"
 
-// How the program was asked to run; the application works it out from the command line
-// (app/RunModes.h) and hands it to the members it concerns.
-enum class RunMode;
 // A registry key's earlier values (install/SavedKey.h).
 class SavedKey;
+// The paths of the files in an install folder (install/InstalledFiles.h).
+struct InstalledFiles;
 
 // The status of a progress row, which is also the index of its icon in the status images.
 enum StepStatus {
     StepRunning = 2,  // hourglass: every new row
     StepFailed = 3,   // red disc with a white cross
     StepDone = 4,     // green tick
+};
+
+// Where the text of a failed row goes (CInstallerDlg::EndStep).
+enum class StepText {
+    Shown,    // into the row's second column and the log's line
+    LogOnly,  // into the log's line only: the row shows none
 };
 
 // Process exit codes, the values deployment tools know from other installers.
@@ -45,12 +51,12 @@ public:
     // The runs without a dialog (app/SilentRuns.cpp); both end the dialog before it is shown.
     void RunSilentInstall();
     void RunExtractOnly();
-    // The deployment switches (app/Deployment.cpp). OpenLog, first of all: -log= opens the log
-    // and writes its header. ApplyCommandLineOptions, in the start-up: -everyone and -path= set
-    // the options. Interactive runs show why a -path= was refused.
-    void OpenLog(LPCWSTR commandLine, RunMode mode);
-    void ApplyCommandLineOptions(LPCWSTR commandLine, RunMode mode);
-    void WriteLogHeader(LPCWSTR commandLine, RunMode mode);
+    // The deployment switches of m_commandLine (app/Deployment.cpp). OpenLog, first of all: -log=
+    // opens the log and writes its header. ApplyCommandLineOptions, in the start-up: -everyone and
+    // -path= set the options. Interactive runs show why a -path= was refused.
+    void OpenLog();
+    void ApplyCommandLineOptions();
+    void WriteLogHeader();
     // The options and folder an install is about to use, into the log.
     void LogInstallChoices(bool allUsers);
     // Upgrade in place (app/Deployment.cpp): reads the entry of an earlier install and, when it
@@ -59,25 +65,29 @@ public:
     // its folder is used.
     CString FindEarlierInstall();
     // Appends to the script what else the uninstaller must remove of the earlier install
-    // (install/EarlierInstall.cpp). Returns ERROR_SUCCESS, or why the earlier uninstaller, which is
-    // there, cannot be read (the script is then as it was).
-    DWORD AddEarlierInstallLines(const CString& windowsFolder, CString& script);
+    // (install/EarlierInstall.cpp); uninstaller: the uninstaller's path, the earlier install's too.
+    // Returns ERROR_SUCCESS, or why the earlier uninstaller, which is there, cannot be read (the
+    // script is then as it was).
+    DWORD AddEarlierInstallLines(const CString& uninstaller, CString& script);
     void LogExtraction(LPCWSTR label, bool written);
 
-    // Progress list (ui/ProgressList.cpp). The row operations do nothing while m_bSilent is set.
+    // Progress list (ui/ProgressList.cpp). The row operations do nothing while m_bSilent is set,
+    // except that the log hears of every row.
     void SetUpProgressList();
+    // A new row, running, at index row; returns its index (-1 in silent mode).
     int AddStepRow(int row, const CString& label);
-    void SetStepStatus(int row, int status);
-    // text is what the row shows; the log's line gets logText instead, when one is given.
-    void SetStepError(int row, const CString& text, const CString& logText = CString());
 
     // Install sequence (install/InstallSequence.cpp). Always returns true: failures show in rows.
+    // Every step adds its row with AddStepRow, does its work through one call and ends the row
+    // with EndStep. The work returns false when it failed, having said why through SetError.
     bool DoInstall(bool allUsers);
-    // Marks row failed with text. The log's line also names the system error that caused the
-    // failure: a Win32 error code, or an HRESULT; 0 when no system call failed.
-    void FailStep(int row, const CString& text, DWORD systemError);
+    // Ends row, its status and its text together: done, or failed with the text that SetError left
+    // in m_strError. The log's line of a failed row also names the system error behind the failure
+    // (m_nSystemError). A failure is recorded for the exit code even in silent mode, with no rows.
+    void EndStep(int row, bool done, StepText failureText = StepText::Shown);
     // Leaves text and systemError in m_strError and m_nSystemError; returns false, for the
-    // routines that report that way.
+    // routines that report that way. systemError: a Win32 error code, or an HRESULT; 0 when no
+    // system call failed.
     bool SetError(const CString& text, DWORD systemError);
     // Creates every missing folder along path; on failure leaves the system's message in m_strError.
     // createdParents, when given, receives the folders above the last one that this call created,
@@ -106,23 +116,39 @@ public:
     // the path it is given (a file system without streams has nothing to delete).
     virtual void DeleteZoneMarker(const CString& streamPath);
 
-    // Steps plugged into the sequence. Each adds its own row at the given index and appends the
-    // lines that undo it to the uninstaller script.
-    void CreateStartMenuItems(int row, bool allUsers, CString& script);   // install/Shortcuts.cpp
-    void CreateStartupShortcut(int row, bool allUsers, CString& script);  // install/Shortcuts.cpp
-    void CreateShortcutRow(int row, const CString& shortcut);             // install/Shortcuts.cpp
+    // Steps plugged into the sequence. Each adds its own row at the given index, does its work
+    // through one call (the Write... member after it), ends the row with EndStep and appends the
+    // lines that undo it to the uninstaller script. files: the paths of the installed files;
+    // uninstaller: the uninstaller's path, in the Windows folder.
+    // install/Shortcuts.cpp. WriteStartMenuItems leaves in folder the Start Menu's Memotack folder
+    // once that exists; its lines go into the script then, also when the shortcut failed.
+    void CreateStartMenuItems(int row, bool allUsers, const InstalledFiles& files, CString& script);
+    bool WriteStartMenuItems(bool allUsers, const InstalledFiles& files, CString& folder);
+    void CreateStartupShortcut(int row, bool allUsers, const InstalledFiles& files, CString& script);
+    bool WriteShortcut(const InstalledFiles& files, const CString& shortcut);
     // install/UninstallEntry.cpp. earlier, when given, receives the entry as it was before; a
     // failed write puts that back, so that no entry is half this install's.
-    void CreateUninstallEntry(int row, const CString& windowsFolder, SavedKey* earlier = nullptr);
+    void CreateUninstallEntry(int row,
+                              const InstalledFiles& files,
+                              const CString& uninstaller,
+                              SavedKey* earlier = nullptr);
+    bool WriteUninstallEntry(const InstalledFiles& files, const CString& uninstaller, SavedKey* earlier);
     // install/UninstallEntry.cpp. parentFolders: the folders above the install folder that the install
     // created (see CreateDirectoryTree); the uninstaller removes them after it, when they are empty.
     // When the uninstaller cannot be written, the entry is put back as earlier holds it: it would
     // otherwise name a missing uninstaller, or an earlier install's.
     void CreateUninstaller(int row,
-                           const CString& windowsFolder,
+                           const InstalledFiles& files,
+                           const CString& uninstaller,
                            CString& script,
                            const CString& parentFolders = {},
                            const SavedKey* earlier = nullptr);
+    // earlierUnread: why the earlier install's uninstaller could not be read (see
+    // AddEarlierInstallLines), which fails the write; ERROR_SUCCESS otherwise.
+    bool WriteUninstaller(const CString& uninstaller,
+                          const CString& script,
+                          DWORD earlierUnread,
+                          const SavedKey* earlier);
     void LaunchInstalledFile(int row, LPCWSTR label, const CString& path);  // install/AfterInstall.cpp
     // Writes a shell link; only S_OK means success.
     HRESULT CreateShortcut(const CString& target,
@@ -170,14 +196,15 @@ public:
     HICON m_hIcon;
 
     // Outcome of the run, for the process exit code (install/, app/SilentRuns.cpp, ui/InstallFinish.cpp).
-    // SetStepStatus records a failed step even in silent mode, when no row exists.
+    // EndStep records a failed step even in silent mode, when no row exists.
     bool m_bStepFailed = false;
     int m_nExitCode = ExitNotInstalled;
 
-    // Set by the deployment switches. m_bForEveryone: -everyone where the choice exists.
-    // m_strPathProblem: why the -path= folder was refused; empty when none was or it was taken.
+    // What the command line asks for, parsed once by the application before the dialog runs
+    // (app/InstallerApp.cpp). As constructed: the interactive run, without switches.
+    CommandLine m_commandLine;
+    // Set by the deployment switches: -everyone where the choice exists.
     bool m_bForEveryone = false;
-    CString m_strPathProblem;
     // Set by FindEarlierInstall: an earlier install's entry exists, and the folder it names, when
     // that is one the install may use (empty otherwise).
     bool m_bEarlierEntry = false;

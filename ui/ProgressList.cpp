@@ -1,3 +1,5 @@
+// The progress list: its set-up, a new row for each step and the double-click on a row. A row
+// ends with EndStep (install/InstallSequence.cpp), which sets its status and text together.
 #include "framework/CWinApp.h"
 #include "res/resource.h"
 #include "ui/InstallerDlg.h"
@@ -22,27 +24,6 @@ int CInstallerDlg::AddStepRow(int row, const CString& label) {
     item.pszText = const_cast<LPWSTR>(label.GetString());
     item.iImage = StepRunning;
     return m_progressList.InsertItem(&item);
-}
-
-void CInstallerDlg::SetStepStatus(int row, int status) {
-    // Recorded before the silent check: a silent run has no rows, only its exit code.
-    if (status == StepFailed) m_bStepFailed = true;
-    if (status != StepRunning) m_log.RowEnded(status == StepFailed);
-    if (m_bSilent) return;
-    LVITEMW item = {};
-    item.mask = LVIF_IMAGE;
-    item.iItem = row;
-    item.iSubItem = 0;
-    item.iImage = status;
-    m_progressList.SetItem(&item);
-    // The whole dialog, so that the header band is redrawn with the list.
-    Invalidate(TRUE);
-}
-
-void CInstallerDlg::SetStepError(int row, const CString& text, const CString& logText) {
-    m_log.RowError(logText.IsEmpty() ? text : logText);
-    if (m_bSilent) return;
-    m_progressList.SetItemText(row, 1, text);
 }
 
 void CInstallerDlg::OnDblclkProgressList(NMHDR*, LRESULT* result) {

@@ -1,5 +1,5 @@
 #include "app/CommandLine.h"
-#include "app/RunModes.h"
+#include "ui/InstallFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -8,47 +8,79 @@
 #include "tests/support/Printing.h"
 
 TEST(DeploymentSwitches, WholeArgumentsSplitAsWindowsSplitsThem) {
-    CommandLineOptions none = ParseCommandLineOptions(L"-silent");
+    CommandLine none = ParseCommandLine(L"-silent");
     EXPECT_FALSE(none.everyone);
     EXPECT_FALSE(none.pathGiven);
     EXPECT_TRUE(none.logPath.IsEmpty());
-    EXPECT_FALSE(ParseCommandLineOptions(nullptr).pathGiven);
+    EXPECT_FALSE(ParseCommandLine(nullptr).pathGiven);
     // CommandLineToArgvW gives the running program's path for an empty text: no option may come of it.
-    EXPECT_FALSE(ParseCommandLineOptions(L"").pathGiven);
+    EXPECT_FALSE(ParseCommandLine(L"").pathGiven);
 
-    CommandLineOptions all =
-        ParseCommandLineOptions(L"-silent -everyone -path=\"C:\\My Apps\\Memotack\" \"-log=C:\\logs\\setup run.log\"");
+    CommandLine all =
+        ParseCommandLine(L"-silent -everyone -path=\"C:\\My Apps\\Memotack\" \"-log=C:\\logs\\setup run.log\"");
     EXPECT_TRUE(all.everyone);
     EXPECT_TRUE(all.pathGiven);
     EXPECT_EQ(all.path, L"C:\\My Apps\\Memotack");
     EXPECT_EQ(all.logPath, L"C:\\logs\\setup run.log");
+    // The value also keeps the text as given, for the log, and takes the folder.
+    EXPECT_EQ(all.text, L"-silent -everyone -path=\"C:\\My Apps\\Memotack\" \"-log=C:\\logs\\setup run.log\"");
+    EXPECT_EQ(RunMode::Silent, all.mode);
+    EXPECT_TRUE(all.whyPathRefused.IsEmpty());
+    EXPECT_TRUE(ParseCommandLine(nullptr).text.IsEmpty());
 
     // The last of a repeated switch counts; an empty -path= is still given.
-    CommandLineOptions repeated = ParseCommandLineOptions(L"-path=C:\\A -path=D:\\B -log=x.log -log=y.log");
+    CommandLine repeated = ParseCommandLine(L"-path=C:\\A -path=D:\\B -log=x.log -log=y.log");
     EXPECT_EQ(repeated.path, L"D:\\B");
     EXPECT_EQ(repeated.logPath, L"y.log");
-    CommandLineOptions empty = ParseCommandLineOptions(L"-silent -path= -log=");
+    CommandLine empty = ParseCommandLine(L"-silent -path= -log=");
     EXPECT_TRUE(empty.pathGiven);
     EXPECT_TRUE(empty.path.IsEmpty());
-    EXPECT_TRUE(ParseCommandLineOptions(L"-path=\"\"").pathGiven);
+    EXPECT_EQ(empty.whyPathRefused, L"The folder given with -path= is empty.");
+    EXPECT_TRUE(ParseCommandLine(L"-path=\"\"").pathGiven);
 
     // Whole arguments, case-sensitive: inside another argument or in other spellings they are not switches.
-    EXPECT_FALSE(ParseCommandLineOptions(L"-path=C:\\x-everyone").everyone);
-    EXPECT_FALSE(ParseCommandLineOptions(L"\"x -everyone\"").everyone);
-    EXPECT_FALSE(ParseCommandLineOptions(L"-Everyone /everyone -everyones").everyone);
-    EXPECT_FALSE(ParseCommandLineOptions(L"-PATH=C:\\x /path=C:\\x x-path=C:\\x").pathGiven);
-    EXPECT_TRUE(ParseCommandLineOptions(L"-LOG=x.log /log=x.log").logPath.IsEmpty());
+    EXPECT_FALSE(ParseCommandLine(L"-path=C:\\x-everyone").everyone);
+    EXPECT_FALSE(ParseCommandLine(L"\"x -everyone\"").everyone);
+    EXPECT_FALSE(ParseCommandLine(L"-Everyone /everyone -everyones").everyone);
+    EXPECT_FALSE(ParseCommandLine(L"-PATH=C:\\x /path=C:\\x x-path=C:\\x").pathGiven);
+    EXPECT_TRUE(ParseCommandLine(L"-LOG=x.log /log=x.log").logPath.IsEmpty());
 
     // A backslash before a closing quote escapes it, as everywhere on Windows: the folder then
     // holds a quote, which the folder check refuses.
-    CommandLineOptions escaped = ParseCommandLineOptions(L"-path=\"C:\\Apps\\\" -everyone");
+    CommandLine escaped = ParseCommandLine(L"-path=\"C:\\Apps\\\" -everyone");
     EXPECT_EQ(escaped.path, L"C:\\Apps\" -everyone");
     EXPECT_FALSE(escaped.everyone);
     EXPECT_FALSE(InstallFolderProblem(escaped.path).IsEmpty());
+    EXPECT_EQ(escaped.whyPathRefused, InstallFolderProblem(escaped.path));
 
     // The new switches leave the run-mode choice as it was.
-    EXPECT_EQ(RunMode::Interactive, ChooseRunMode(L"-everyone -path=C:\\Apps -log=C:\\setup.log"));
-    EXPECT_EQ(RunMode::Silent, ChooseRunMode(L"-path=C:\\Apps -silent"));
+    EXPECT_EQ(RunMode::Interactive, ParseCommandLine(L"-everyone -path=C:\\Apps -log=C:\\setup.log").mode);
+    EXPECT_EQ(RunMode::Silent, ParseCommandLine(L"-path=C:\\Apps -silent").mode);
+}
+
+TEST(RunModes, FirstMatchingSwitchWins) {
+    EXPECT_EQ(RunMode::Silent, ParseCommandLine(L"-silent").mode);
+    EXPECT_EQ(RunMode::Silent, ParseCommandLine(L"-silent -extract").mode);
+    EXPECT_EQ(RunMode::Silent, ParseCommandLine(L"-extract -silent").mode);
+    EXPECT_EQ(RunMode::Silent, ParseCommandLine(L"/? -silent").mode);
+    EXPECT_EQ(RunMode::ExtractOnly, ParseCommandLine(L"-extract").mode);
+    EXPECT_EQ(RunMode::ExtractOnly, ParseCommandLine(L"-extract /?").mode);
+    EXPECT_EQ(RunMode::Usage, ParseCommandLine(L"-?").mode);
+    EXPECT_EQ(RunMode::Usage, ParseCommandLine(L"/?").mode);
+}
+
+TEST(RunModes, SwitchesAreCaseSensitiveSubstrings) {
+    // Substring tests: the switch inside a longer argument still counts...
+    EXPECT_EQ(RunMode::Silent, ParseCommandLine(L"\"C:\\my-silent-folder\"").mode);
+    EXPECT_EQ(RunMode::ExtractOnly, ParseCommandLine(L"x-extractx").mode);
+    // ...while other spellings are just unrecognised arguments: the dialog opens.
+    EXPECT_EQ(RunMode::Interactive, ParseCommandLine(L"/silent").mode);
+    EXPECT_EQ(RunMode::Interactive, ParseCommandLine(L"-SILENT").mode);
+    EXPECT_EQ(RunMode::Interactive, ParseCommandLine(L"-Extract").mode);
+    EXPECT_EQ(RunMode::Interactive, ParseCommandLine(L"-help").mode);
+    EXPECT_EQ(RunMode::Interactive, ParseCommandLine(L"?").mode);
+    EXPECT_EQ(RunMode::Interactive, ParseCommandLine(L"").mode);
+    EXPECT_EQ(RunMode::Interactive, ParseCommandLine(nullptr).mode);
 }
 
 TEST(DeploymentSwitches, OnlyFullPathsOfValidCharactersAreInstallFolders) {

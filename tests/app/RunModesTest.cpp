@@ -2,33 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/Printing.h"
 #include <shlobj.h>
-
-TEST(RunModes, FirstMatchingSwitchWins) {
-    EXPECT_EQ(RunMode::Silent, ChooseRunMode(L"-silent"));
-    EXPECT_EQ(RunMode::Silent, ChooseRunMode(L"-silent -extract"));
-    EXPECT_EQ(RunMode::Silent, ChooseRunMode(L"-extract -silent"));
-    EXPECT_EQ(RunMode::Silent, ChooseRunMode(L"/? -silent"));
-    EXPECT_EQ(RunMode::ExtractOnly, ChooseRunMode(L"-extract"));
-    EXPECT_EQ(RunMode::ExtractOnly, ChooseRunMode(L"-extract /?"));
-    EXPECT_EQ(RunMode::Usage, ChooseRunMode(L"-?"));
-    EXPECT_EQ(RunMode::Usage, ChooseRunMode(L"/?"));
-}
-
-TEST(RunModes, SwitchesAreCaseSensitiveSubstrings) {
-    // Substring tests: the switch inside a longer argument still counts...
-    EXPECT_EQ(RunMode::Silent, ChooseRunMode(L"\"C:\\my-silent-folder\""));
-    EXPECT_EQ(RunMode::ExtractOnly, ChooseRunMode(L"x-extractx"));
-    // ...while other spellings are just unrecognised arguments: the dialog opens.
-    EXPECT_EQ(RunMode::Interactive, ChooseRunMode(L"/silent"));
-    EXPECT_EQ(RunMode::Interactive, ChooseRunMode(L"-SILENT"));
-    EXPECT_EQ(RunMode::Interactive, ChooseRunMode(L"-Extract"));
-    EXPECT_EQ(RunMode::Interactive, ChooseRunMode(L"-help"));
-    EXPECT_EQ(RunMode::Interactive, ChooseRunMode(L"?"));
-    EXPECT_EQ(RunMode::Interactive, ChooseRunMode(L""));
-    EXPECT_EQ(RunMode::Interactive, ChooseRunMode(nullptr));
-}
+#include "tests/support/Printing.h"
 
 namespace {
 // A scripted GetVersionExW: accepts only the record sizes it is told to, and reports a version.
@@ -80,11 +55,11 @@ TEST(SystemVersion, FlagsFollowPlatformAndVersion) {
         DWORD platform, major, minor;
         bool shellFolders, startMenu;
     } cases[] = {
-        {VER_PLATFORM_WIN32_NT, 4, 0, false, false},      {VER_PLATFORM_WIN32_NT, 5, 0, true, false},
-        {VER_PLATFORM_WIN32_NT, 5, 1, true, false},       {VER_PLATFORM_WIN32_NT, 6, 0, true, false},
-        {VER_PLATFORM_WIN32_NT, 6, 1, true, false},       {VER_PLATFORM_WIN32_NT, 6, 2, true, true},
-        {VER_PLATFORM_WIN32_NT, 6, 3, true, false},       {VER_PLATFORM_WIN32_NT, 10, 0, true, false},
-        {VER_PLATFORM_WIN32_NT, 7, 2, true, false},       {VER_PLATFORM_WIN32_WINDOWS, 6, 2, false, false},
+        {VER_PLATFORM_WIN32_NT, 4, 0, false, false},       {VER_PLATFORM_WIN32_NT, 5, 0, true, false},
+        {VER_PLATFORM_WIN32_NT, 5, 1, true, false},        {VER_PLATFORM_WIN32_NT, 6, 0, true, false},
+        {VER_PLATFORM_WIN32_NT, 6, 1, true, false},        {VER_PLATFORM_WIN32_NT, 6, 2, true, true},
+        {VER_PLATFORM_WIN32_NT, 6, 3, true, false},        {VER_PLATFORM_WIN32_NT, 10, 0, true, false},
+        {VER_PLATFORM_WIN32_NT, 7, 2, true, false},        {VER_PLATFORM_WIN32_WINDOWS, 6, 2, false, false},
         {VER_PLATFORM_WIN32_WINDOWS, 4, 10, false, false}, {VER_PLATFORM_WIN32s, 5, 0, false, false},
     };
     for (const Case& c : cases) {

@@ -1,3 +1,4 @@
+#include "install/InstalledFiles.h"
 #include "tests/install/StepRowProbe.h"
 #include "tests/support/TempFolder.h"
 
@@ -48,13 +49,14 @@ protected:
         m_target = m_folder + L"\\memotack.exe";
         UniqueHandle exe(::CreateFileW(m_target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         ASSERT_TRUE(exe.IsValid());
-        probe.dlg.m_strInstallPath = m_folder;
         probe.dlg.m_bShellFolders = true;
     }
     void TearDown() override {
         for (const CString& path : m_cleanUp) ::DeleteFileW(path);
     }
     void CleanUpLater(const CString& path) { m_cleanUp.push_back(path); }
+    // The scratch folder as the install folder.
+    InstalledFiles Files() const { return InstalledFiles(m_folder); }
 
     ComScope com;
     StepRowProbe probe;
@@ -101,7 +103,7 @@ TEST_F(ShortcutTest, StartupShortcutGoesToTheUsersOrTheCommonFolder) {
         CleanUpLater(expected);
         CString script(L"first\n");
         int row = probe.Count();
-        probe.dlg.CreateStartupShortcut(row, allUsers, script);
+        probe.dlg.CreateStartupShortcut(row, allUsers, Files(), script);
 
         EXPECT_EQ(probe.Label(row), L"Create Startup shortcut");
         EXPECT_EQ(StepDone, probe.Status(row));
@@ -117,7 +119,7 @@ TEST_F(ShortcutTest, StartupShortcutWithoutShellFoldersUsesTheFixedPath) {
     const CString fixed(L"C:\\windows\\Start Menu\\Programs\\Startup\\Memotack.lnk");
     probe.dlg.m_bShellFolders = false;
     CString script;
-    probe.dlg.CreateStartupShortcut(0, true, script);
+    probe.dlg.CreateStartupShortcut(0, true, Files(), script);
     EXPECT_EQ(script, L"del \"" + fixed + L"\"\n");
     if (Exists(L"C:\\windows\\Start Menu\\Programs\\Startup")) {
         CleanUpLater(fixed);
@@ -140,7 +142,7 @@ TEST_F(ShortcutTest, StartMenuItemsMakeTheFolderOnceAndTheShortcutInIt) {
     for (int run = 0; run < 2; ++run) {
         SCOPED_TRACE(run);
         CString script;
-        probe.dlg.CreateStartMenuItems(run, false, script);
+        probe.dlg.CreateStartMenuItems(run, false, Files(), script);
         EXPECT_EQ(probe.Label(run), L"Create Start Menu items");
         EXPECT_EQ(StepDone, probe.Status(run));
         EXPECT_EQ(script, L"del \"" + link + L"\"\nrd \"" + folder + L"\"\n");
@@ -209,7 +211,7 @@ TEST_F(ShortcutTest, StartMenuFolderThatCannotBeMadeAddsNoScriptLines) {
     CString script(L"first\n");
     {
         ProgramsFolderMoved moved(file);
-        probe.dlg.CreateStartMenuItems(0, false, script);
+        probe.dlg.CreateStartMenuItems(0, false, Files(), script);
     }
     EXPECT_EQ(StepFailed, probe.Status(0));
     EXPECT_EQ(probe.Error(0), L"Can't create directory at: " + file + L"\\Memotack");
@@ -220,7 +222,7 @@ TEST_F(ShortcutTest, StartMenuFolderLookupThatFailsMakesNothing) {
     CString script(L"first\n");
     {
         ProgramsFolderMoved moved(L"C:\\no such folder\\Programs");
-        probe.dlg.CreateStartMenuItems(0, false, script);
+        probe.dlg.CreateStartMenuItems(0, false, Files(), script);
     }
     EXPECT_EQ(StepFailed, probe.Status(0));
     EXPECT_EQ(probe.Error(0), L"Can't create directory at: Start Menu\\Programs\\Memotack");

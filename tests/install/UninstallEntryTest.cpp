@@ -1,4 +1,5 @@
 #include "install/EarlierInstall.h"
+#include "install/InstalledFiles.h"
 #include "install/SavedKey.h"
 #include "install/UninstallerScript.h"
 #include "tests/install/StepRowProbe.h"
@@ -68,7 +69,6 @@ class UninstallEntryTest : public testing::Test {
 protected:
     void SetUp() override {
         ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey);
-        probe.dlg.m_strInstallPath = L"C:\\Program Files (x86)\\Memotack";
     }
     void TearDown() override { ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kKey); }
     CString Uninstaller() const { return m_windowsFolder + L"\\uninstallmemotack.bat"; }
@@ -76,6 +76,7 @@ protected:
     StepRowProbe probe;
     TempFolder m_root{L"windows folder"};
     const CString m_windowsFolder = m_root.Path();
+    const InstalledFiles m_files{L"C:\\Program Files (x86)\\Memotack"};
 };
 
 }  // namespace
@@ -85,10 +86,9 @@ TEST_F(UninstallEntryTest, KeyHoldsTheSixteenValues) {
     const CString folder = m_windowsFolder;
     WriteFileBytes(folder + L"\\memotack.exe", std::string(1000, 'x'));
     WriteFileBytes(folder + L"\\memotack.chm", std::string(1500, 'x'));
-    probe.dlg.m_strInstallPath = folder;
     SYSTEMTIME before, after;
     ::GetLocalTime(&before);
-    probe.dlg.CreateUninstallEntry(0, L"C:\\windows");
+    probe.dlg.CreateUninstallEntry(0, InstalledFiles(folder), L"C:\\windows\\uninstallmemotack.bat");
     ::GetLocalTime(&after);
     ::DeleteFileW(folder + L"\\memotack.exe");
     ::DeleteFileW(folder + L"\\memotack.chm");
@@ -139,7 +139,7 @@ TEST_F(UninstallEntryTest, UninstallerIsEightBitTextWithCrLf) {
     CString script(
         L"\"C:\\Program Files (x86)\\Memotack\\memotack.exe\" -close\n"
         L"del \"C:\\Program Files (x86)\\Memotack\\memotack.chm\"\n");
-    probe.dlg.CreateUninstaller(0, m_windowsFolder, script);
+    probe.dlg.CreateUninstaller(0, m_files, Uninstaller(), script);
     EXPECT_EQ(probe.Label(0), L"Create uninstaller");
     EXPECT_EQ(StepDone, probe.Status(0));
 
@@ -172,14 +172,14 @@ TEST_F(UninstallEntryTest, UninstallerIsEightBitTextWithCrLf) {
 
     // A second install truncates the file rather than appending to it.
     CString second(L"x\n");
-    probe.dlg.CreateUninstaller(1, m_windowsFolder, second);
+    probe.dlg.CreateUninstaller(1, m_files, Uninstaller(), second);
     EXPECT_EQ(0u, ReadFileBytes(Uninstaller()).find("x\r\nif exist "));
     EXPECT_EQ(std::string::npos, ReadFileBytes(Uninstaller()).find("-close"));
 }
 
 TEST_F(UninstallEntryTest, UninstallerThatCannotBeWrittenFailsTheRow) {
     CString script;
-    probe.dlg.CreateUninstaller(0, m_windowsFolder + L"\\missing", script);
+    probe.dlg.CreateUninstaller(0, m_files, m_windowsFolder + L"\\missing\\uninstallmemotack.bat", script);
     EXPECT_EQ(StepFailed, probe.Status(0));
     CString error = probe.Error(0);
     EXPECT_FALSE(error.IsEmpty());
@@ -189,7 +189,7 @@ TEST_F(UninstallEntryTest, UninstallerThatCannotBeWrittenFailsTheRow) {
     // the row names it, and the uninstaller of an earlier install stays as it was.
     WriteFileBytes(Uninstaller(), "earlier uninstaller\r\n");
     CString chinese(L"del \"C:\\\u5f20\u4f1f\\memotack.exe\"\n");
-    probe.dlg.CreateUninstaller(1, m_windowsFolder, chinese);
+    probe.dlg.CreateUninstaller(1, m_files, Uninstaller(), chinese);
     EXPECT_EQ(StepFailed, probe.Status(1));
     EXPECT_EQ(probe.Error(1), L"Can't write into the uninstaller: C:\\\u5f20\u4f1f\\memotack.exe");
     EXPECT_EQ("earlier uninstaller\r\n", ReadFileBytes(Uninstaller()));
@@ -197,11 +197,11 @@ TEST_F(UninstallEntryTest, UninstallerThatCannotBeWrittenFailsTheRow) {
     // Failures once a file is open (a broken character outside the quoted paths) and when it is to
     // take the uninstaller's place (an uninstaller held open) leave no trace either.
     CString broken(L"echo \xd800\n"), replacing(L"x\n");
-    probe.dlg.CreateUninstaller(2, m_windowsFolder, broken);
+    probe.dlg.CreateUninstaller(2, m_files, Uninstaller(), broken);
     {
         UniqueHandle held(
             ::CreateFileW(Uninstaller(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-        probe.dlg.CreateUninstaller(3, m_windowsFolder, replacing);
+        probe.dlg.CreateUninstaller(3, m_files, Uninstaller(), replacing);
     }
     for (int row : {2, 3}) EXPECT_EQ(StepFailed, probe.Status(row)) << row;
     EXPECT_EQ("earlier uninstaller\r\n", ReadFileBytes(Uninstaller()));
@@ -211,8 +211,7 @@ TEST_F(UninstallEntryTest, UninstallerThatCannotBeWrittenFailsTheRow) {
 // An earlier install, as its entry and its uninstaller tell it.
 TEST_F(UninstallEntryTest, EarlierInstallIsWhatItsEntryAndItsUninstallerSay) {
     EXPECT_FALSE(ReadEarlierEntry().exists);
-    probe.dlg.m_strInstallPath = L"C:\\Apps\\Memotack";
-    probe.dlg.CreateUninstallEntry(0, m_windowsFolder);
+    probe.dlg.CreateUninstallEntry(0, InstalledFiles(L"C:\\Apps\\Memotack"), Uninstaller());
     RegKey key;
     ASSERT_EQ(ERROR_SUCCESS, ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_SET_VALUE, key.Receive()));
     const DWORD number = 1;
@@ -257,18 +256,17 @@ TEST_F(UninstallEntryTest, EarlierInstallIsWhatItsEntryAndItsUninstallerSay) {
         // Held open without sharing: it cannot be read, and the script stays as it is.
         UniqueHandle held(::CreateFileW(Uninstaller(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         const CString before = script;
-        EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION),
-                  probe.dlg.AddEarlierInstallLines(m_windowsFolder, script));
+        EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), probe.dlg.AddEarlierInstallLines(Uninstaller(), script));
         EXPECT_EQ(before, script);
     }
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), probe.dlg.AddEarlierInstallLines(m_windowsFolder, script));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), probe.dlg.AddEarlierInstallLines(Uninstaller(), script));
     EXPECT_EQ(script,
               L"\"C:\\New\\memotack.exe\" -close\ndel \"C:\\All\\Startup\\Memotack.lnk\"\n"
               L"del \"C:\\Old\\memotack.chm\"\ndel \"C:\\Old\\memotack.exe\"\nrd \"C:\\Old\"\nrd \"C:\\100%% Old\"\n");
     // Without the earlier uninstaller, the earlier folder alone.
     ::DeleteFileW(Uninstaller());
     script = L"x\n";
-    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), probe.dlg.AddEarlierInstallLines(m_windowsFolder, script));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SUCCESS), probe.dlg.AddEarlierInstallLines(Uninstaller(), script));
     EXPECT_EQ(script, L"x\ndel \"C:\\Old\\memotack.chm\"\ndel \"C:\\Old\\memotack.exe\"\nrd \"C:\\Old\"\n");
 }
 
@@ -289,11 +287,12 @@ TEST_F(UninstallEntryTest, AnUninstallerThatCannotBeWrittenPutsTheEntryBack) {
             ::RegSetValueExW(key.Get(), L"Size", 0, REG_DWORD, NumberBytes(7).data(), 4);
         }
         SavedKey earlier;
+        const CString missing = m_windowsFolder + L"\\missing\\uninstallmemotack.bat";
         const int row = earlierInstall ? 2 : 0;
-        probe.dlg.CreateUninstallEntry(row, m_windowsFolder + L"\\missing", &earlier);
+        probe.dlg.CreateUninstallEntry(row, m_files, missing, &earlier);
         ASSERT_EQ(StepDone, probe.Status(row));
         CString script;
-        probe.dlg.CreateUninstaller(row + 1, m_windowsFolder + L"\\missing", script, CString(), &earlier);
+        probe.dlg.CreateUninstaller(row + 1, m_files, missing, script, CString(), &earlier);
         EXPECT_EQ(StepFailed, probe.Status(row + 1));
 
         RegKey key;
@@ -325,7 +324,7 @@ TEST_F(UninstallEntryTest, UninstallerIsInTheOemCodePage) {
     for (const auto& page : pages) {
         if (page.codePage != ::GetOEMCP()) continue;
         CString script = CString(L"del \"C:\\m") + page.letter + L"\\x\"\n";
-        probe.dlg.CreateUninstaller(0, m_windowsFolder, script);
+        probe.dlg.CreateUninstaller(0, m_files, Uninstaller(), script);
         EXPECT_EQ(StepDone, probe.Status(0));
         EXPECT_EQ(0u, ReadFileBytes(Uninstaller()).find(std::string("del \"C:\\m") + page.byte + "\\x\"\r\n"));
         return;

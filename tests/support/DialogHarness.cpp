@@ -1,5 +1,6 @@
 #include "tests/support/DialogHarness.h"
 
+#include "app/CommandLine.h"
 #include "framework/CWinApp.h"
 #include "res/resource.h"
 
@@ -48,13 +49,12 @@ LRESULT CALLBACK CallWndProcHook(int code, WPARAM wParam, LPARAM lParam) {
 
 INT_PTR DialogHarness::Run(Body body, LPCWSTR commandLine) {
     m_body = std::move(body);
-    AfxGetApp()->m_lpCmdLine = commandLine;
+    m_commandLine = ParseCommandLine(commandLine);
     g_running = this;
     UINT_PTR timer = ::SetTimer(nullptr, 0, 10, &DialogHarness::OnTimer);
     INT_PTR result = DoModal();
     ::KillTimer(nullptr, timer);
     g_running = nullptr;
-    AfxGetApp()->m_lpCmdLine = L"";
     return result;
 }
 

@@ -14,8 +14,9 @@ class DialogHarness : public CInstallerDlg {
 public:
     using Body = std::function<void(DialogHarness&)>;
 
-    // commandLine: what the run-mode choice sees (L"" is the interactive run). body runs once the
-    // modal loop has started; afterwards the dialog is ended unless body ended it already.
+    // commandLine: the command line the dialog is handed, parsed as the application parses it (L""
+    // is the interactive run). body runs once the modal loop has started; afterwards the dialog is
+    // ended unless body ended it already.
     // Returns DoModal's result.
     INT_PTR Run(Body body, LPCWSTR commandLine = L"");
 

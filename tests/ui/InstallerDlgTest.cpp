@@ -1,6 +1,7 @@
 // The installer dialog, run modally in-process under Wine and driven from a timer inside its loop.
 #include "ui/InstallerDlg.h"
 
+#include "app/CommandLine.h"
 #include "app/RunModes.h"
 #include "framework/CWinApp.h"
 #include "res/resource.h"
@@ -14,9 +15,6 @@
 namespace {
 class InstallerDialog : public ::testing::Test {
 protected:
-    void SetUp() override { AfxGetApp()->m_lpCmdLine = L""; }
-    void TearDown() override { AfxGetApp()->m_lpCmdLine = L""; }
-
     static bool IsVisible(HWND dialog, int id) { return ::IsWindowVisible(::GetDlgItem(dialog, id)) != FALSE; }
     static LRESULT Check(HWND dialog, int id) { return ::SendDlgItemMessageW(dialog, id, BM_GETCHECK, 0, 0); }
 
@@ -264,8 +262,8 @@ TEST_F(InstallerDialog, HeaderBandIsPaintedNavy) {
 
 TEST_F(InstallerDialog, UsageMessageIsShownAndEndsTheRun) {
     for (LPCWSTR commandLine : {L"-?", L"/?"}) {
-        AfxGetApp()->m_lpCmdLine = commandLine;
         CInstallerDlg dialog;
+        dialog.m_commandLine = ParseCommandLine(commandLine);
         CString text;
         bool dialogVisible = true;
         RunDuringModalLoop([&] {
@@ -282,9 +280,9 @@ TEST_F(InstallerDialog, UsageMessageIsShownAndEndsTheRun) {
 }
 
 TEST_F(InstallerDialog, DeploymentSwitchesPresetTheOptionsPage) {
-    AfxGetApp()->m_lpCmdLine = L"-everyone -path=\"D:\\Deploy Here\\Memotack\"";
     {
         CInstallerDlg dialog;
+        dialog.m_commandLine = ParseCommandLine(L"-everyone -path=\"D:\\Deploy Here\\Memotack\"");
         bool inspected = false;
         RunDuringModalLoop([&] {
             HWND w = dialog.m_hWnd;
@@ -300,8 +298,8 @@ TEST_F(InstallerDialog, DeploymentSwitchesPresetTheOptionsPage) {
     }
 
     // A refused folder: the message says why, and the page keeps the default folder.
-    AfxGetApp()->m_lpCmdLine = L"-path=relative\\dir";
     CInstallerDlg dialog;
+    dialog.m_commandLine = ParseCommandLine(L"-path=relative\\dir");
     CString message;
     bool inspected = false;
     RunDuringModalLoop([&] {
@@ -338,8 +336,10 @@ TEST_F(InstallerDialog, EveryoneHasNoEffectWhereTheChoiceIsHidden) {
     for (bool shellFolders : {true, false}) {
         CInstallerDlg dialog;
         dialog.m_bShellFolders = shellFolders;
-        dialog.OpenLog(commandLine, RunMode::Silent);
-        dialog.ApplyCommandLineOptions(commandLine, RunMode::Silent);
+        dialog.m_commandLine = ParseCommandLine(commandLine);
+        ASSERT_EQ(RunMode::Silent, dialog.m_commandLine.mode);
+        dialog.OpenLog();
+        dialog.ApplyCommandLineOptions();
         EXPECT_EQ(shellFolders, dialog.m_bForEveryone);
         dialog.m_log.Close(0);
 

@@ -1,7 +1,9 @@
+#include "install/SystemErrorText.h"
 #include "res/resource.h"
 #include "tests/support/DialogHarness.h"
 
 #include <gtest/gtest.h>
+#include <stdio.h>
 
 #include <string>
 
@@ -58,10 +60,10 @@ TEST(ProgressList, RowImageIsTheStepStatus) {
         firstIndex = d.AddStepRow(0, L"first");
         secondIndex = d.AddStepRow(1, L"second");
         d.AddStepRow(2, L"third");
-        d.SetStepStatus(secondIndex, StepDone);
+        d.EndStep(secondIndex, true);
         failedBeforeFailure = d.m_bStepFailed;
-        d.SetStepStatus(firstIndex, StepFailed);
-        d.SetStepError(firstIndex, L"it broke");
+        d.SetError(L"it broke", 0);
+        d.EndStep(firstIndex, false);
         failedRecorded = d.m_bStepFailed;
         rows = d.Rows();
     });
@@ -89,8 +91,8 @@ TEST(ProgressList, RowOperationsDoNothingInSilentMode) {
         int row = d.AddStepRow(0, L"before");
         d.m_bSilent = true;
         silentIndex = d.AddStepRow(1, L"silent");
-        d.SetStepStatus(row, StepFailed);
-        d.SetStepError(row, L"hidden");
+        d.SetError(L"hidden", 0);
+        d.EndStep(row, false);
         failedRecorded = d.m_bStepFailed;
         d.m_bSilent = false;
         rows = d.Rows();
@@ -102,6 +104,43 @@ TEST(ProgressList, RowOperationsDoNothingInSilentMode) {
     EXPECT_TRUE(failedRecorded) << "a silent run's failure must still reach the exit code";
 }
 
+// EndStep: a failed row shows the text that SetError left, and its log line names the system error
+// too; a row whose text is for the log only (Close Memotack) shows none.
+TEST(ProgressList, EndStepSetsStatusAndTextTogetherAndTheLogNamesTheSystemError) {
+    TempFolder folder(L"end-step");
+    const CString logPath = folder.Path() + L"\\rows.log";
+    std::vector<DialogHarness::Row> rows;
+    DialogHarness dialog;
+    dialog.Run([&](DialogHarness& d) {
+        ASSERT_TRUE(d.m_log.Open(logPath));
+        int row = d.AddStepRow(0, L"Copy 'memotack.exe'");
+        d.SetError(L"Could not open file for writing", ERROR_SHARING_VIOLATION);
+        d.EndStep(row, false);
+        row = d.AddStepRow(1, L"Close Memotack");
+        d.SetError(L"Memotack is still running", 0);
+        d.EndStep(row, false, StepText::LogOnly);
+        d.m_log.Close(1603);
+        rows = d.Rows();
+    });
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].image, StepFailed);
+    EXPECT_EQ(rows[0].error, L"Could not open file for writing");
+    EXPECT_EQ(rows[1].image, StepFailed);
+    EXPECT_EQ(rows[1].error, L"");
+
+    const CString expected = L"Copy 'memotack.exe': failed: Could not open file for writing (system error 32: " +
+                             GetSystemErrorText(ERROR_SHARING_VIOLATION) +
+                             L")\r\nClose Memotack: failed: Memotack is still running\r\nexit code 1603\r\n";
+    char bytes[4096] = {};
+    FILE* file = _wfopen(logPath, L"rb");
+    ASSERT_NE(nullptr, file);
+    fread(bytes, 1, sizeof bytes - 1, file);
+    fclose(file);
+    wchar_t text[4096] = {};
+    ::MultiByteToWideChar(CP_UTF8, 0, bytes + 3, -1, text, 4096);
+    EXPECT_EQ(CString(text), expected);
+}
+
 TEST(ProgressList, DoubleClickShowsTheSelectedRowsErrorTextWhole) {
     const std::wstring longError(300, L'x');
     bool boxForFailed = false, boxForDone = false, boxWithoutSelection = true;
@@ -109,10 +148,10 @@ TEST(ProgressList, DoubleClickShowsTheSelectedRowsErrorTextWhole) {
     DialogHarness dialog;
     dialog.Run([&](DialogHarness& d) {
         d.AddStepRow(0, L"done");
-        d.SetStepStatus(0, StepDone);
+        d.EndStep(0, true);
         d.AddStepRow(1, L"failed");
-        d.SetStepStatus(1, StepFailed);
-        d.SetStepError(1, (std::wstring(L"start ") + longError + L" end").c_str());
+        d.SetError((std::wstring(L"start ") + longError + L" end").c_str(), 0);
+        d.EndStep(1, false);
 
         Select(d, 1);
         {
