@@ -1,6 +1,6 @@
 #pragma once
-// The one reading of the command line (see ui/CommandLine.h for what it gives).
-#include "ui/CommandLine.h"
+// The one reading of the command line (see ui/ParsedCommandLine.h for what it gives).
+#include "ui/ParsedCommandLine.h"
 
 // Parses text, the command line without the program's name, into run mode, switches and what was
 // refused. text may be null, which is an empty command line. A -path= folder is checked by

@@ -9,7 +9,7 @@
 #include "framework/CListCtrl.h"
 #include "framework/CString.h"
 #include "framework/Handles.h"
-#include "ui/CommandLine.h"
+#include "ui/ParsedCommandLine.h"
 #include "ui/SetupLog.h"
 
 // A registry key's earlier values (install/SavedKey.h).
