@@ -38,7 +38,11 @@ log_lines() { tail -c +4 "$(drive_c "$1")" 2>/dev/null | tr -d '\r'; }
 # Install holds no control); Xvfb has no window manager to give it the keyboard.
 click_empty_part() {
     local window
-    window=$(xdotool search --onlyvisible --name '^Memotack Installer$' | head -n 1)
+    window=$(xdotool search --onlyvisible --name '^Memotack Installer$' | head -n 1) || true
+    if [ -z "$window" ]; then
+        echo "FAILED: no installer window to click: the dialog did not open"
+        exit 1
+    fi
     eval "$(xdotool getwindowgeometry --shell "$window")"
     xdotool mousemove --window "$window" $((WIDTH / 2)) $((HEIGHT * 93 / 100)) click 1
     sleep 0.3
@@ -60,7 +64,7 @@ visible_windows() { xdotool search --onlyvisible --name '.' 2>/dev/null | sort; 
 # A folder typed right after the dialog opens replaces the one in the box and changes nothing else:
 # no mnemonic of the page (e, j, m, h, w, i) acts on the letters.
 EXIT_CODE_MORE_ARGUMENTS='-log="C:\install.log"' start_setup
-wait_for_window "Memotack Installer" 60 || true
+wait_for_window "Memotack Installer" 120 || true
 sleep 0.5
 click_empty_part
 windows_before=$(visible_windows)
@@ -99,7 +103,7 @@ check_eq "the log: the choices made in the dialog, one line per row, the exit co
 # row is done before pressing Finish.
 install_into() {
     start_setup
-    wait_for_window "Memotack Installer" 60 || true
+    wait_for_window "Memotack Installer" 120 || true
     sleep 0.5
     click_empty_part
     xdotool type --delay 30 "$1"
@@ -124,7 +128,7 @@ check "memotack.exe on the share" test -s "$share/Memotack/memotack.exe"
 # with the typed folder in the box, which has the focus. Nothing is made, relative to the current
 # folder or anywhere.
 start_setup
-wait_for_window "Memotack Installer" 60 || true
+wait_for_window "Memotack Installer" 120 || true
 sleep 0.5
 click_empty_part
 for typed in 'Notes\Memotack' '\\?\C:\Long Path\Memotack'; do
