@@ -2,7 +2,7 @@
 # compare_nsis.sh [-n RUNS] [BUILD_DIR]: measures memotack_setup.exe beside a peer installer of the
 # same payload built with NSIS (makensis), on this machine, in one run.
 #
-# Builds the project when needed, writes its own .nsi (the same two files, the same twelve
+# Builds the project when needed, writes its own .nsi (the same two files, the same sixteen
 # uninstall values, a Startup shortcut and the same uninstaller script, for the current user into
 # the same default folder), builds it, then runs both silent installs alternately RUNS times each
 # (default 10) in one warm private Wine prefix (BUILD_DIR/bench/compare/wineprefix), checking after
@@ -62,7 +62,7 @@ check_install() {
     [ -s "$uninstaller" ] || problems+=("no uninstaller script")
     local values
     values="$(registry_values)"
-    [ "$(grep -c . <<<"$values")" -eq 12 ] || problems+=("uninstall entry has $(grep -c . <<<"$values") values, not 12")
+    [ "$(grep -c . <<<"$values")" -eq 16 ] || problems+=("uninstall entry has $(grep -c . <<<"$values") values, not 16")
     if [ ${#problems[@]} -gt 0 ]; then
         printf 'compare_nsis: the %s install did not complete: %s\n' "$kind" "$(IFS=';'; echo "${problems[*]}")" >&2
         exit 1
@@ -149,12 +149,15 @@ mkdir -p "$nsis/payload"
 # The files the build packed, unpacked again: the peer carries exactly what ours carries.
 unzip -q -o "$build/res/payload/memotack_exe.zip" -d "$nsis/payload"
 unzip -q -o "$build/res/payload/memotack_chm.zip" -d "$nsis/payload"
+# EstimatedSize as ours writes it: the two files' size in KB, rounded up.
+size_kb=$((($(stat -c %s "$nsis/payload/memotack.exe") + $(stat -c %s "$nsis/payload/memotack.chm") + 1023) / 1024))
 
 cat >"$nsis/memotack_peer.nsi" <<EOF
 ; The peer installer: what memotack_setup.exe -silent does, written for NSIS.
 ; makensis -DOUTFILE=... [-DWITH_FILES] memotack_peer.nsi; without WITH_FILES it carries no files.
 Unicode true
 SetCompressor zlib
+!include FileFunc.nsh
 Name "Memotack 8.0a"
 OutFile "\${OUTFILE}"
 InstallDir "\$PROGRAMFILES\\Memotack"
@@ -163,6 +166,7 @@ Page instfiles
 
 !define KEY "$uninstall_key"
 !define WEB "https://www.pelmo-software.example/memotack"
+!define NOT_REMOVED "Memotack could not be removed: a file is in use or administrator rights are missing"
 
 Section
     SetShellVarContext current
@@ -184,12 +188,19 @@ Section
     WriteRegStr HKLM "\${KEY}" "DisplayIcon" "\$INSTDIR\\memotack.exe"
     WriteRegDWORD HKLM "\${KEY}" "NoRepair" 1
     WriteRegDWORD HKLM "\${KEY}" "NoModify" 1
+    WriteRegStr HKLM "\${KEY}" "DisplayVersion" "8.0a"
+    WriteRegStr HKLM "\${KEY}" "QuietUninstallString" '"\$WINDIR\\uninstallmemotack.bat"'
+    WriteRegDWORD HKLM "\${KEY}" "EstimatedSize" $size_kb
+    \${GetTime} "" "L" \$1 \$2 \$3 \$4 \$5 \$6 \$7
+    WriteRegStr HKLM "\${KEY}" "InstallDate" "\$3\$2\$1"
     ; The same uninstaller script as ours writes.
     FileOpen \$0 "\$WINDIR\\uninstallmemotack.bat" w
+    FileWrite \$0 'setlocal DisableDelayedExpansion\$\r\$\n'
     FileWrite \$0 '"\$INSTDIR\\memotack.exe" -close\$\r\$\n'
     FileWrite \$0 'del "\$INSTDIR\\memotack.chm"\$\r\$\n'
     FileWrite \$0 'del "\$INSTDIR\\memotack.exe"\$\r\$\n'
     FileWrite \$0 'del "\$SMSTARTUP\\Memotack.lnk"\$\r\$\n'
+    FileWrite \$0 'if exist "\$INSTDIR\\memotack.chm" (echo \${NOT_REMOVED}& exit /b 1) else if exist "\$INSTDIR\\memotack.exe" (echo \${NOT_REMOVED}& exit /b 1)\$\r\$\n'
     FileWrite \$0 '>"%TEMP%\\delmtq.reg" echo REGEDIT4\$\r\$\n'
     FileWrite \$0 '>>"%TEMP%\\delmtq.reg" echo.\$\r\$\n'
     FileWrite \$0 '>>"%TEMP%\\delmtq.reg" echo [-HKEY_LOCAL_MACHINE\\\${KEY}]\$\r\$\n'
@@ -265,7 +276,7 @@ lines = [
     f"Measured {datetime.date.today().isoformat()} by `bench/compare_nsis.sh` on {cpu}, {cores} cores, "
     f"{where}{env['BENCH_WINE']}, NSIS {env['BENCH_NSIS_VERSION']}: {runs} silent installs of each, alternately, "
     'in one warm private 64-bit Wine prefix, each checked (both files, Startup shortcut, uninstaller, '
-    'the twelve uninstall values) and cleaned up before the next.',
+    'the sixteen uninstall values) and cleaned up before the next.',
     '',
     '| Measure | Memotack Setup | NSIS peer | ours/peer | Target |',
     '|---|---:|---:|---:|---|',
