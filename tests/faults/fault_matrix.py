@@ -329,7 +329,8 @@ class Judge:
         said = []
         for attempt in (1, 2):
             output = subprocess.run(["/usr/lib/wine/wine64", "cmd", "/c", uninstaller], stdin=subprocess.DEVNULL,
-                                    stdout=subprocess.PIPE, stderr=subprocess.STDOUT, cwd=DRIVE_C).stdout.decode("cp437", "replace")
+                                    stdout=subprocess.PIPE, stderr=subprocess.STDOUT, cwd=DRIVE_C).stdout
+            output = output.decode("cp437", "replace")
             said.append(" / ".join(line.strip() for line in output.splitlines() if line.strip())[-300:])
             after, left = snapshot(), entry()
             if after == self.baseline and not left:
